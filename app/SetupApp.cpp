@@ -1,0 +1,101 @@
+#include "app/SetupApp.h"
+
+#include "app/ModelProfile.h"
+#include "app/SetupDlg.h"
+#include "install/FileCopy.h"
+#include "resources/resource.h"
+
+const char* const SetupMutexName = "Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}";
+
+namespace {
+
+// Holds the single-instance mutex for as long as the user interface runs. The
+// program never waits on it; it only asks whether it existed already.
+class CInstanceGuard {
+public:
+    CInstanceGuard()
+    {
+        m_mutex = System().CreateMutexA(nullptr, FALSE, SetupMutexName);
+        m_lastError = System().GetLastError();
+    }
+    ~CInstanceGuard() { Close(); }
+    CInstanceGuard(const CInstanceGuard&) = delete;
+    CInstanceGuard& operator=(const CInstanceGuard&) = delete;
+
+    bool AlreadyRunning() const { return m_lastError == ERROR_ALREADY_EXISTS; }
+
+    void Close()
+    {
+        if (m_mutex == nullptr) return;
+        System().CloseHandle(m_mutex);
+        m_mutex = nullptr;
+    }
+
+private:
+    DWORD m_lastError = 0;
+    HANDLE m_mutex = nullptr;
+};
+
+void Refuse(const char* text)
+{
+    Windows().MessageBoxA(nullptr, text, SetupCaption, MB_OK | MB_ICONERROR);
+}
+
+}  // namespace
+
+CSetupApp::CSetupApp() : CWinApp(nullptr) {}
+
+const MessageMap* CSetupApp::GetMessageMap() const
+{
+    static const MessageEntry entries[] = {
+        OnCommand(BN_CLICKED, ID_HELP, &CWinApp::OnHelp),
+    };
+    static const MessageMap map(CWinApp::GetMessageMap(), entries);
+    return &map;
+}
+
+BOOL CSetupApp::InitInstance()
+{
+    CInstanceGuard guard;
+    if (guard.AlreadyRunning()) {
+        Refuse("Another application is already running. Please terminate the previous application.");
+        return FALSE;
+    }
+
+    // A failed call leaves the zeroed record, whose major version 0 is refused.
+    OSVERSIONINFOA version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    System().GetVersionExA(&version);
+    if (version.dwMajorVersion != 6) {
+        Refuse("The application will run only in Windows7 & Vista Operating System.");
+        return FALSE;
+    }
+
+    // The manifest already asks for elevation; a user who declined it, or a
+    // system that ignores manifests, still gets here.
+    if (!System().IsUserAnAdmin()) {
+        Refuse("Administrator Privileges required to install Printer Drivers.\n"
+               "Right Click the \"Setup\" application and select \"Run As...\" and log in as Administrator.");
+        return FALSE;
+    }
+
+    System().InitCommonControls();
+    CWinApp::InitInstance();
+    AfxEnableControlContainer();
+    SetRegistryKey("Local AppWizard-Generated Applications");
+
+    {
+        CSetupDlg dialog;
+        m_pMainWnd = &dialog;
+
+        CFileCopy wait;
+        wait.Create(IDD_FILE_COPY);
+        wait.ShowNow();
+        System().Sleep(1000);
+        wait.ShowWindow(SW_HIDE);
+
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    return FALSE;
+}

@@ -1,0 +1,33 @@
+// The model selection dialog: the first window the user sees. It shows the one
+// model this program installs, with its picture and the version label. OK
+// stages the driver package and goes on to the port; Cancel asks first.
+#pragma once
+#include "framework/Afx.h"
+
+class CSetupDlg : public CDialog {
+public:
+    explicit CSetupDlg(CWnd* parent = nullptr);
+
+    const MessageMap* GetMessageMap() const override;
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL OnInitDialog() override;
+    void OnCancel() override;
+
+    CTabCtrl m_tab;
+    CListCtrl m_modelList;
+    CImageList m_images;
+    CStatic m_versionLabel;
+    HICON m_hIcon;
+
+private:
+    void OnPaint();
+    LRESULT OnQueryDragIcon();
+    void OnTabSelChange(NMHDR* header, LRESULT* result);
+    void OnModelListClick(NMHDR* header, LRESULT* result);
+    void OnOkClicked();
+    void OnCancelClicked();
+};
+
+// The question before the user leaves any of the setup's dialogs.
+extern const char* const ExitQuestion;

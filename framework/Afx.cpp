@@ -1,0 +1,388 @@
+#include "framework/Afx.h"
+
+#include <vector>
+
+// ---------------------------------------------------------------- messages
+
+const MessageMap* CCmdTarget::GetMessageMap() const
+{
+    static const MessageMap map(nullptr);
+    return &map;
+}
+
+namespace {
+
+bool Matches(const MessageEntry& entry, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (entry.message != message) return false;
+    if (message == WM_COMMAND) return entry.code == HIWORD(wParam) && entry.id == LOWORD(wParam);
+    if (message == WM_NOTIFY) {
+        const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+        return header != nullptr && entry.code == header->code && entry.id == header->idFrom;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CCmdTarget::DispatchMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    for (const MessageMap* map = GetMessageMap(); map != nullptr; map = map->base) {
+        for (size_t i = 0; i < map->count; ++i) {
+            const MessageEntry& entry = map->entries[i];
+            if (!Matches(entry, message, wParam, lParam)) continue;
+
+            m_defaultRequested = false;
+            result = 0;
+            if (entry.onVoid != nullptr)
+                (this->*entry.onVoid)();
+            else if (entry.onResult != nullptr)
+                result = (this->*entry.onResult)();
+            else if (entry.onParams != nullptr)
+                result = (this->*entry.onParams)(wParam, lParam);
+            else if (entry.onNotify != nullptr)
+                (this->*entry.onNotify)(reinterpret_cast<NMHDR*>(lParam), &result);
+            return !m_defaultRequested;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------- windows
+
+CWnd::~CWnd() = default;
+
+HWND CWnd::Detach()
+{
+    HWND hwnd = m_hWnd;
+    m_hWnd = nullptr;
+    return hwnd;
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+void CWnd::DoDataExchange(CDataExchange*) {}
+
+BOOL CWnd::UpdateData(BOOL saveAndValidate)
+{
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CWnd::ShowWindow(int cmdShow) { return Windows().ShowWindow(m_hWnd, cmdShow); }
+
+// Paints the window and its controls now, for callers that block the thread
+// right after showing a window and so pump no WM_PAINT for a while.
+BOOL CWnd::UpdateWindow()
+{
+    return Windows().RedrawWindow(m_hWnd, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+}
+
+BOOL CWnd::IsWindowVisible() const { return Windows().IsWindowVisible(m_hWnd); }
+BOOL CWnd::IsIconic() const { return Windows().IsIconic(m_hWnd); }
+BOOL CWnd::EnableWindow(BOOL enable) { return Windows().EnableWindow(m_hWnd, enable); }
+BOOL CWnd::IsWindowEnabled() const { return Windows().IsWindowEnabled(m_hWnd); }
+void CWnd::SetWindowText(const std::string& text) { Windows().SetWindowTextA(m_hWnd, text.c_str()); }
+
+std::string CWnd::GetWindowText() const
+{
+    int length = Windows().GetWindowTextLengthA(m_hWnd);
+    if (length <= 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    int copied = Windows().GetWindowTextA(m_hWnd, buffer.data(), length + 1);
+    return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+}
+
+CWnd* CWnd::SetFocus()
+{
+    Windows().SetFocus(m_hWnd);
+    return this;
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return Windows().SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+void CWnd::GetClientRect(RECT* rect) const { Windows().GetClientRect(m_hWnd, rect); }
+
+CWnd* CWnd::GetDlgItem(int id)
+{
+    HWND child = Windows().GetDlgItem(m_hWnd, id);
+    if (child == nullptr) return nullptr;
+    std::unique_ptr<CWnd>& wrapper = m_children[id];
+    if (!wrapper) wrapper = std::make_unique<CWnd>();
+    wrapper->m_hWnd = child;
+    return wrapper.get();
+}
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT type)
+{
+    return Windows().MessageBoxA(m_hWnd, text, caption, type);
+}
+
+void CWnd::BeginWaitCursor() { AfxGetApp()->BeginWaitCursor(); }
+void CWnd::EndWaitCursor() { AfxGetApp()->EndWaitCursor(); }
+
+bool CWnd::OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (m_hWnd == nullptr) m_hWnd = hwnd;
+    if (DispatchMessage(message, wParam, lParam, result)) return true;
+    return OnDefaultMessage(message, wParam, lParam, result);
+}
+
+bool CWnd::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    // Commands that no window handles go on to the application's table.
+    if (message == WM_COMMAND && AfxGetApp() != nullptr)
+        return AfxGetApp()->DispatchMessage(message, wParam, lParam, result);
+    return false;
+}
+
+// ---------------------------------------------------------------- data exchange
+
+void DDX_Control(CDataExchange* dx, int id, CWnd& control)
+{
+    if (control.m_hWnd == nullptr) control.Attach(Windows().GetDlgItem(dx->m_pDlgWnd->m_hWnd, id));
+}
+
+void DDX_Text(CDataExchange* dx, int id, std::string& value)
+{
+    CWnd* control = dx->m_pDlgWnd->GetDlgItem(id);
+    if (control == nullptr) return;
+    if (dx->m_bSaveAndValidate)
+        value = control->GetWindowText();
+    else
+        control->SetWindowText(value);
+}
+
+// ---------------------------------------------------------------- dialogs
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
+
+CDialog::~CDialog()
+{
+    if (m_hWnd != nullptr && !m_modal) Windows().DestroyWindow(m_hWnd);
+}
+
+const MessageMap* CDialog::GetMessageMap() const
+{
+    static const MessageEntry entries[] = {
+        OnCommand(BN_CLICKED, IDOK, &CDialog::OnOkCommand),
+        OnCommand(BN_CLICKED, IDCANCEL, &CDialog::OnCancelCommand),
+    };
+    static const MessageMap map(CWnd::GetMessageMap(), entries);
+    return &map;
+}
+
+INT_PTR CDialog::DoModal()
+{
+    m_modal = true;
+    INT_PTR result = Windows().DialogBoxParam(m_templateId, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, this);
+    m_hWnd = nullptr;
+    return result;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent)
+{
+    m_modal = false;
+    m_templateId = templateId;
+    m_pParentWnd = parent;
+    HWND hwnd = Windows().CreateDialogParam(templateId, parent ? parent->m_hWnd : nullptr, this);
+    if (hwnd != nullptr) m_hWnd = hwnd;
+    return hwnd != nullptr;
+}
+
+void CDialog::EndDialog(int result) { Windows().EndDialog(m_hWnd, result); }
+
+BOOL CDialog::OnInitDialog()
+{
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(TRUE)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+bool CDialog::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == WM_INITDIALOG) {
+        result = OnInitDialog();
+        return true;
+    }
+    return CWnd::OnDefaultMessage(message, wParam, lParam, result);
+}
+
+// ---------------------------------------------------------------- controls
+
+CImageList::~CImageList()
+{
+    if (m_hImageList != nullptr) Windows().ImageList_Destroy(m_hImageList);
+}
+
+BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
+{
+    m_hImageList = Windows().ImageList_LoadImageA(bitmapId, cx, grow, mask, IMAGE_BITMAP, 0);
+    return m_hImageList != nullptr;
+}
+
+LONG CTabCtrl::InsertItem(int item, const char* text)
+{
+    TCITEMA tab{};
+    tab.mask = TCIF_TEXT;
+    tab.pszText = const_cast<LPSTR>(text);
+    return static_cast<LONG>(SendMessage(TCM_INSERTITEMA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&tab)));
+}
+
+int CListCtrl::InsertItem(const LVITEMA* item)
+{
+    return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)));
+}
+
+CImageList* CListCtrl::SetImageList(CImageList* list, int kind)
+{
+    SendMessage(LVM_SETIMAGELIST, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(list->m_hImageList));
+    return list;
+}
+
+DWORD CListCtrl::SetExtendedStyle(DWORD exStyle)
+{
+    // A change mask of 0 sets every extended-style bit from exStyle.
+    return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(exStyle)));
+}
+
+int CListCtrl::GetCountPerPage() const { return static_cast<int>(SendMessage(LVM_GETCOUNTPERPAGE)); }
+
+BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
+{
+    LVITEMA change{};
+    change.state = state;
+    change.stateMask = mask;
+    return static_cast<BOOL>(SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&change)));
+}
+
+DWORD CListCtrl::SetIconSpacing(int cx, int cy)
+{
+    return static_cast<DWORD>(SendMessage(LVM_SETICONSPACING, 0, MAKELPARAM(cx, cy)));
+}
+
+int CListBox::InsertString(int index, const char* text)
+{
+    return static_cast<int>(SendMessage(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
+}
+
+int CListBox::SetItemData(int index, DWORD_PTR data)
+{
+    return static_cast<int>(SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)));
+}
+
+DWORD_PTR CListBox::GetItemData(int index) const
+{
+    return static_cast<DWORD_PTR>(SendMessage(LB_GETITEMDATA, static_cast<WPARAM>(index)));
+}
+
+int CListBox::SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
+int CListBox::GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
+int CListBox::GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
+
+std::string CListBox::GetText(int index) const
+{
+    LRESULT length = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+    if (length < 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(length) + 1);
+    SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
+    return std::string(buffer.data());
+}
+
+// ---------------------------------------------------------------- painting
+
+CPaintDC::CPaintDC(CWnd* window) : m_window(window), m_paint{}
+{
+    m_hDC = Windows().BeginPaint(window->m_hWnd, &m_paint);
+}
+
+CPaintDC::~CPaintDC() { Windows().EndPaint(m_window->m_hWnd, &m_paint); }
+
+BOOL CPaintDC::DrawIcon(int x, int y, HICON icon) { return Windows().DrawIcon(m_hDC, x, y, icon); }
+
+int AfxGetSystemMetrics(int index) { return Windows().GetSystemMetrics(index); }
+
+// ---------------------------------------------------------------- the application
+
+namespace {
+CWinApp* currentApp = nullptr;
+bool controlContainerEnabled = false;
+}  // namespace
+
+CWinApp::CWinApp(const char* appName)
+{
+    if (appName != nullptr) m_appName = appName;
+    currentApp = this;
+}
+
+CWinApp::~CWinApp()
+{
+    if (currentApp == this) currentApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+HICON CWinApp::LoadIcon(UINT resourceId) const { return Windows().LoadIconA(resourceId); }
+int CWinApp::ExitInstance() { return 0; }
+
+int CWinApp::Run()
+{
+    Windows().RunMessageLoop();
+    return ExitInstance();
+}
+
+void CWinApp::BeginWaitCursor()
+{
+    if (m_waitCursorCount++ == 0) Windows().SetWaitCursor(true);
+}
+
+void CWinApp::EndWaitCursor()
+{
+    if (m_waitCursorCount > 0 && --m_waitCursorCount == 0) Windows().SetWaitCursor(false);
+}
+
+CWinApp* AfxGetApp() { return currentApp; }
+
+// Dialogs may then host ActiveX controls; none of ours does, and nothing else
+// needs preparing over plain Win32.
+void AfxEnableControlContainer() { controlContainerEnabled = true; }
+
+int AfxMessageBox(const char* text, UINT type)
+{
+    const UINT iconMask = 0xF0;
+    const UINT buttonMask = 0x0F;
+    if ((type & iconMask) == 0) {
+        UINT buttons = type & buttonMask;
+        type |= (buttons == MB_YESNO) ? MB_ICONQUESTION : MB_ICONEXCLAMATION;
+    }
+    const char* caption = AfxGetApp() != nullptr ? AfxGetApp()->m_appName.c_str() : "";
+    return Windows().MessageBoxA(nullptr, text, caption, type);
+}
+
+int AfxWinMain()
+{
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) return -1;
+    if (app->m_appName.empty()) {
+        // The executable's file name without its folder and extension.
+        char path[MAX_PATH] = {};
+        DWORD length = Windows().GetModuleFileNameA(path, MAX_PATH);
+        std::string name(path, length < MAX_PATH ? length : 0);
+        size_t slash = name.find_last_of("\\/");
+        if (slash != std::string::npos) name.erase(0, slash + 1);
+        size_t dot = name.rfind('.');
+        if (dot != std::string::npos) name.erase(dot);
+        app->m_appName = name;
+    }
+    if (!app->InitInstance()) return app->ExitInstance();
+    return app->Run();
+}

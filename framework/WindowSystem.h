@@ -1,0 +1,64 @@
+// The window operations that the framework is written over. Setup.exe uses
+// the real user32/comctl32 calls (framework/win32); the native tests use the
+// simulated machine's windows, whose dialogs keep their controls' state and
+// are driven by a scripted user (platform/sim).
+#pragma once
+#include "platform/Records.h"
+
+// What a dialog window hands its messages to: the framework's CWnd.
+class IMessageTarget {
+public:
+    // Answers whether the message was handled, and its result if so. An
+    // unhandled message gets the dialog manager's default processing.
+    virtual bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                 LRESULT& result) = 0;
+    // Sees keyboard and mouse messages of the dialog and its controls before
+    // the dialog manager does; true drops the message.
+    virtual bool OnPreTranslateMessage(MSG* msg) = 0;
+
+protected:
+    ~IMessageTarget() = default;
+};
+
+class IWindowSystem {
+public:
+    virtual ~IWindowSystem() = default;
+
+    // Dialogs from the program's templates.
+    virtual INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) = 0;
+    virtual HWND CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target) = 0;
+    virtual BOOL EndDialog(HWND hwnd, INT_PTR result) = 0;
+    virtual BOOL DestroyWindow(HWND hwnd) = 0;
+
+    // Windows and controls.
+    virtual BOOL ShowWindow(HWND hwnd, int cmdShow) = 0;
+    virtual BOOL RedrawWindow(HWND hwnd, UINT flags) = 0;
+    virtual BOOL IsWindowVisible(HWND hwnd) = 0;
+    virtual BOOL IsIconic(HWND hwnd) = 0;
+    virtual BOOL EnableWindow(HWND hwnd, BOOL enable) = 0;
+    virtual BOOL IsWindowEnabled(HWND hwnd) = 0;
+    virtual HWND GetDlgItem(HWND dialog, int id) = 0;
+    virtual HWND SetFocus(HWND hwnd) = 0;
+    virtual LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    virtual BOOL SetWindowTextA(HWND hwnd, LPCSTR text) = 0;
+    virtual int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) = 0;
+    virtual int GetWindowTextLengthA(HWND hwnd) = 0;
+
+    // Painting.
+    virtual HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) = 0;
+    virtual BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) = 0;
+    virtual BOOL GetClientRect(HWND hwnd, RECT* rect) = 0;
+    virtual int GetSystemMetrics(int index) = 0;
+    virtual BOOL DrawIcon(HDC dc, int x, int y, HICON icon) = 0;
+
+    // Resources, boxes, the cursor, the module.
+    virtual int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) = 0;
+    virtual HICON LoadIconA(UINT resourceId) = 0;
+    virtual HIMAGELIST ImageList_LoadImageA(UINT resourceId, int cx, int grow, COLORREF mask,
+                                            UINT type, UINT flags) = 0;
+    virtual BOOL ImageList_Destroy(HIMAGELIST list) = 0;
+    virtual void SetWaitCursor(bool wait) = 0;
+    virtual DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) = 0;
+    // The message loop of a program whose InitInstance answered true.
+    virtual int RunMessageLoop() = 0;
+};

@@ -1,0 +1,173 @@
+// The framework's window operations over user32 and comctl32.
+//
+// Modal dialogs run in the system's own dialog loop (DialogBoxParam). So that
+// a dialog's PreTranslateMessage still sees its keyboard messages before the
+// dialog manager does, a thread-local WH_MSGFILTER hook hands every message of
+// that loop to the dialog that owns the window it is meant for.
+#include <map>
+
+#include "framework/WindowSystem.h"
+#include "platform/win32/SystemLibraries.h"
+
+namespace {
+
+std::map<HWND, IMessageTarget*> dialogs;  // our dialog windows, by handle
+HHOOK filterHook = nullptr;
+
+HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
+
+IMessageTarget* TargetOf(HWND hwnd)
+{
+    if (hwnd == nullptr) return nullptr;
+    auto found = dialogs.find(GetAncestor(hwnd, GA_ROOT));
+    return found != dialogs.end() ? found->second : nullptr;
+}
+
+LRESULT CALLBACK FilterProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code >= 0) {
+        MSG* msg = reinterpret_cast<MSG*>(lParam);
+        IMessageTarget* target = TargetOf(msg->hwnd);
+        if (target != nullptr && target->OnPreTranslateMessage(msg)) return 1;
+    }
+    return CallNextHookEx(filterHook, code, wParam, lParam);
+}
+
+void InstallFilterHook()
+{
+    if (filterHook == nullptr)
+        filterHook = SetWindowsHookExA(WH_MSGFILTER, FilterProc, nullptr, GetCurrentThreadId());
+}
+
+INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    IMessageTarget* target;
+    if (message == WM_INITDIALOG) {
+        target = reinterpret_cast<IMessageTarget*>(lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(target));
+        dialogs[hwnd] = target;
+    } else {
+        // Messages before WM_INITDIALOG (WM_SETFONT) find no target yet.
+        target = reinterpret_cast<IMessageTarget*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    }
+    if (target == nullptr) return FALSE;
+    if (message == WM_NCDESTROY) {
+        dialogs.erase(hwnd);
+        SetWindowLongPtrA(hwnd, DWLP_USER, 0);
+    }
+
+    LRESULT result = 0;
+    if (!target->OnWindowMessage(hwnd, message, wParam, lParam, result)) return FALSE;
+    switch (message) {
+    // These answer through the dialog procedure's own result.
+    case WM_INITDIALOG:
+    case WM_QUERYDRAGICON:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        return static_cast<INT_PTR>(result);
+    default:
+        SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+}
+
+template <class Fn>
+Fn CommonControl(const char* name)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemLibraries::Function("comctl32.dll", name)));
+}
+
+class Win32Windows : public IWindowSystem {
+public:
+    INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override
+    {
+        InstallFilterHook();
+        return ::DialogBoxParamA(Instance(), MAKEINTRESOURCEA(templateId), parent, DialogProc,
+                               reinterpret_cast<LPARAM>(target));
+    }
+
+    HWND CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target) override
+    {
+        InstallFilterHook();
+        return ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(templateId), parent, DialogProc,
+                                  reinterpret_cast<LPARAM>(target));
+    }
+
+    BOOL EndDialog(HWND hwnd, INT_PTR result) override { return ::EndDialog(hwnd, result); }
+    BOOL DestroyWindow(HWND hwnd) override { return ::DestroyWindow(hwnd); }
+    BOOL ShowWindow(HWND hwnd, int cmdShow) override { return ::ShowWindow(hwnd, cmdShow); }
+    BOOL RedrawWindow(HWND hwnd, UINT flags) override { return ::RedrawWindow(hwnd, nullptr, nullptr, flags); }
+    BOOL IsWindowVisible(HWND hwnd) override { return ::IsWindowVisible(hwnd); }
+    BOOL IsIconic(HWND hwnd) override { return ::IsIconic(hwnd); }
+    BOOL EnableWindow(HWND hwnd, BOOL enable) override { return ::EnableWindow(hwnd, enable); }
+    BOOL IsWindowEnabled(HWND hwnd) override { return ::IsWindowEnabled(hwnd); }
+    HWND GetDlgItem(HWND dialog, int id) override { return ::GetDlgItem(dialog, id); }
+    HWND SetFocus(HWND hwnd) override { return ::SetFocus(hwnd); }
+
+    LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        return ::SendMessageA(hwnd, message, wParam, lParam);
+    }
+
+    BOOL SetWindowTextA(HWND hwnd, LPCSTR text) override { return ::SetWindowTextA(hwnd, text); }
+    int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) override { return ::GetWindowTextA(hwnd, buffer, size); }
+    int GetWindowTextLengthA(HWND hwnd) override { return ::GetWindowTextLengthA(hwnd); }
+
+    HDC BeginPaint(HWND hwnd, PAINTSTRUCT* paint) override { return ::BeginPaint(hwnd, paint); }
+    BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) override { return ::EndPaint(hwnd, paint); }
+    BOOL GetClientRect(HWND hwnd, RECT* rect) override { return ::GetClientRect(hwnd, rect); }
+    int GetSystemMetrics(int index) override { return ::GetSystemMetrics(index); }
+    BOOL DrawIcon(HDC dc, int x, int y, HICON icon) override { return ::DrawIcon(dc, x, y, icon); }
+
+    int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) override
+    {
+        return ::MessageBoxA(owner, text, caption, type);
+    }
+
+    HICON LoadIconA(UINT resourceId) override { return ::LoadIconA(Instance(), MAKEINTRESOURCEA(resourceId)); }
+
+    HIMAGELIST ImageList_LoadImageA(UINT resourceId, int cx, int grow, COLORREF mask, UINT type,
+                                    UINT flags) override
+    {
+        auto fn = CommonControl<HIMAGELIST(WINAPI*)(HINSTANCE, LPCSTR, int, int, COLORREF, UINT, UINT)>(
+            "ImageList_LoadImageA");
+        return fn ? fn(Instance(), MAKEINTRESOURCEA(resourceId), cx, grow, mask, type, flags) : nullptr;
+    }
+
+    BOOL ImageList_Destroy(HIMAGELIST list) override
+    {
+        auto fn = CommonControl<BOOL(WINAPI*)(HIMAGELIST)>("ImageList_Destroy");
+        return fn ? fn(list) : FALSE;
+    }
+
+    void SetWaitCursor(bool wait) override { SetCursor(LoadCursorA(nullptr, wait ? IDC_WAIT : IDC_ARROW)); }
+
+    DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) override
+    {
+        return ::GetModuleFileNameA(nullptr, buffer, size);
+    }
+
+    int RunMessageLoop() override
+    {
+        MSG msg;
+        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+            IMessageTarget* target = TargetOf(msg.hwnd);
+            if (target != nullptr && target->OnPreTranslateMessage(&msg)) continue;
+            if (target != nullptr && IsDialogMessageA(GetAncestor(msg.hwnd, GA_ROOT), &msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        return static_cast<int>(msg.wParam);
+    }
+};
+
+}  // namespace
+
+IWindowSystem& Win32Windows()
+{
+    static class Win32Windows windows;
+    return windows;
+}

@@ -1,0 +1,12 @@
+// The spooler's printer-driver directory of the local machine for the current
+// environment, as the wait window's staging and the installer query it.
+#pragma once
+#include <memory>
+
+// An owned ANSI path, none until a query has filled it.
+using DriverPath = std::unique_ptr<char[]>;
+
+// Asks the spooler in two calls: a 10-byte buffer first, to learn the size it
+// needs, then a buffer of exactly that size, which replaces `directory`.
+// Answers true when `directory` holds the path.
+bool QueryDriverDirectory(DriverPath& directory);

@@ -1,0 +1,75 @@
+#include "install/FileCopy.h"
+
+#include <string>
+
+#include "app/ModelProfile.h"
+#include "resources/resource.h"
+
+namespace {
+
+// The package's files, found in the current folder: printer description
+// files, the driver plug-in and modules, the INF file, the help file and the
+// uninstaller. A list of names ended by an empty one.
+const char kPackagePatterns[] = "*.GPD\0*.DLL\0*.INF\0*.HLP\0*.EXE\0";
+
+}  // namespace
+
+CFileCopy::CFileCopy(CWnd* parent) : CDialog(IDD_FILE_COPY, parent) {}
+
+const MessageMap* CFileCopy::GetMessageMap() const
+{
+    static const MessageMap map(CDialog::GetMessageMap());
+    return &map;
+}
+
+BOOL CFileCopy::PreTranslateMessage(MSG* msg)
+{
+    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+// Enter does not close the wait window.
+void CFileCopy::OnOK() {}
+
+void CFileCopy::ShowNow()
+{
+    ShowWindow(SW_SHOW);
+    UpdateWindow();
+}
+
+void CFileCopy::StageDriverFiles()
+{
+    BeginWaitCursor();
+    if (!QueryDriverDirectory()) {
+        // Setup goes on: the port dialogs still run, and the installer
+        // reports its own failure to find the directory.
+        MessageBox("Unexpected error 0x001C occured.", SetupCaption, MB_OK | MB_ICONERROR);
+    } else if (!CopyDriverFiles()) {
+        // The shell has shown its own error; without the package nothing can
+        // be installed.
+        System().Exit(1);
+    }
+    EndWaitCursor();
+}
+
+bool CFileCopy::QueryDriverDirectory() { return ::QueryDriverDirectory(DriverDirectory); }
+
+bool CFileCopy::CopyDriverFiles()
+{
+    if (!DriverDirectory) return false;
+    // A destination list of one entry, ended by an empty one.
+    std::string destination(DriverDirectory.get());
+    destination.push_back('\0');
+
+    SHFILEOPSTRUCTA request{};
+    request.hwnd = nullptr;
+    request.wFunc = FO_COPY;
+    request.pFrom = kPackagePatterns;
+    request.pTo = destination.c_str();
+    request.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+
+    BeginWaitCursor();
+    int result = System().SHFileOperationA(&request);
+    EndWaitCursor();
+    return result == 0;
+}
