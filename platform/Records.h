@@ -289,7 +289,9 @@ struct IUnknown {
     virtual HRESULT QueryInterface(REFIID riid, void** ppv) = 0;
     virtual ULONG AddRef() = 0;
     virtual ULONG Release() = 0;
-    virtual ~IUnknown() = default;
+
+protected:
+    ~IUnknown() = default;  // objects end through Release
 };
 struct IShellLinkA : IUnknown {
     virtual HRESULT GetPath(LPSTR pszFile, int cch, void* pfd, DWORD fFlags) = 0;
@@ -337,6 +339,7 @@ enum : DWORD {
     ERROR_FILE_EXISTS = 80,
     ERROR_INVALID_PARAMETER = 87,
     ERROR_INSUFFICIENT_BUFFER = 122,
+    ERROR_INVALID_LEVEL = 124,
     ERROR_ALREADY_EXISTS = 183,
     ERROR_MORE_DATA = 234,
     ERROR_INVALID_PRINTER_NAME = 1801,
