@@ -63,7 +63,7 @@ std::string Narrow(PCWSTR text)
 
 // The shell's link object: remembers what is set on it and saves it as a
 // small text file, so that tests can read the shortcut back.
-class SimShellLink : public IShellLinkA, public IPersistFile {
+class SimShellLink final : public IShellLinkA, public IPersistFile {
 public:
     explicit SimShellLink(SimMachine& machine) : m_machine(machine) {}
 

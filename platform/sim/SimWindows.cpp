@@ -43,60 +43,70 @@ SimWindows::SimWindows(SimMachine& machine) : m_machine(machine) {}
 
 SimWindows& SimWindows::Click(int controlId)
 {
-    script.push_back({SimAction::Click, controlId, 0, {}});
+    script.push_back({SimAction::Click, controlId, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::ClickItem(int listId, int index)
 {
-    script.push_back({SimAction::ClickItem, listId, index, {}});
+    script.push_back({SimAction::ClickItem, listId, index, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::Press(int virtualKey)
 {
-    script.push_back({SimAction::Key, virtualKey, 0, {}});
+    script.push_back({SimAction::Key, virtualKey, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::AltF4()
 {
-    script.push_back({SimAction::AltF4, 0, 0, {}});
+    script.push_back({SimAction::AltF4, 0, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::CloseBox()
 {
-    script.push_back({SimAction::CloseBox, 0, 0, {}});
+    script.push_back({SimAction::CloseBox, 0, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::Minimize()
 {
-    script.push_back({SimAction::Minimize, 0, 0, {}});
+    script.push_back({SimAction::Minimize, 0, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::Answer(int buttonId)
 {
-    script.push_back({SimAction::Answer, buttonId, 0, {}});
+    script.push_back({SimAction::Answer, buttonId, 0, {}, {}});
     return *this;
 }
 
 SimWindows& SimWindows::PlugIn(const std::string& devicePath)
 {
-    script.push_back({SimAction::Arrival, 0, 0, devicePath});
+    script.push_back({SimAction::Arrival, 0, 0, devicePath, {}});
     return *this;
 }
 
 SimWindows& SimWindows::Unplug(const std::string& devicePath)
 {
-    script.push_back({SimAction::Removal, 0, 0, devicePath});
+    script.push_back({SimAction::Removal, 0, 0, devicePath, {}});
+    return *this;
+}
+
+SimWindows& SimWindows::Then(std::function<void()> check)
+{
+    script.push_back({SimAction::Check, 0, 0, {}, std::move(check)});
     return *this;
 }
 
 void SimWindows::Perform(const SimAction& action)
 {
+    if (action.kind == SimAction::Check) {
+        action.check();
+        return;
+    }
     if (action.kind == SimAction::Arrival || action.kind == SimAction::Removal) {
         DeliverDevice(action);
         return;
@@ -673,16 +683,16 @@ LRESULT SimWindows::ControlMessage(SimWindow& control, UINT message, WPARAM wPar
             items[static_cast<size_t>(index)].data = lParam;
             return TRUE;
         case LB_GETITEMDATA:
-            return valid ? items[static_cast<size_t>(index)].data : LB_ERR;
+            return valid ? items[static_cast<size_t>(index)].data : LRESULT(LB_ERR);
         case LB_SETCURSEL:
             control.currentSelection = valid ? index : -1;
-            return valid || index == -1 ? control.currentSelection : LB_ERR;
+            return valid || index == -1 ? control.currentSelection : LRESULT(LB_ERR);
         case LB_GETCURSEL:
             return control.currentSelection;
         case LB_GETCOUNT:
             return count;
         case LB_GETTEXTLEN:
-            return valid ? static_cast<LRESULT>(items[static_cast<size_t>(index)].text.size()) : LB_ERR;
+            return valid ? static_cast<LRESULT>(items[static_cast<size_t>(index)].text.size()) : LRESULT(LB_ERR);
         case LB_GETTEXT:
             if (!valid) return LB_ERR;
             std::strcpy(reinterpret_cast<LPSTR>(lParam), items[static_cast<size_t>(index)].text.c_str());
@@ -763,8 +773,8 @@ int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         }
         SimAction action = script.front();
         script.pop_front();
-        if (action.kind == SimAction::Arrival || action.kind == SimAction::Removal) {
-            DeliverDevice(action);
+        if (action.kind == SimAction::Arrival || action.kind == SimAction::Removal || action.kind == SimAction::Check) {
+            Perform(action);
             continue;
         }
         if (action.kind != SimAction::Answer)

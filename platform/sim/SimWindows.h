@@ -10,6 +10,7 @@
 #pragma once
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -79,10 +80,11 @@ struct SimDrawnIcon {
 
 // One step of the scripted user.
 struct SimAction {
-    enum Kind { Click, ClickItem, Key, AltF4, CloseBox, Minimize, Answer, Arrival, Removal } kind;
+    enum Kind { Click, ClickItem, Key, AltF4, CloseBox, Minimize, Answer, Arrival, Removal, Check } kind;
     int id = 0;     // control id, key code or answer
     int index = 0;  // list item
     std::string path;  // device path
+    std::function<void()> check;
 };
 
 class SimWindows : public IWindowSystem {
@@ -102,6 +104,8 @@ public:
     // The system announces a USB device interface with this device path.
     SimWindows& PlugIn(const std::string& devicePath);
     SimWindows& Unplug(const std::string& devicePath);
+    // Runs a test's own look at the screen at this point of the script.
+    SimWindows& Then(std::function<void()> check);
     std::deque<SimAction> script;
 
     // ---- what a test looks at

@@ -1,0 +1,203 @@
+// The model selection dialog: what it shows, the OK rule, and the ways out.
+#include "tests/Harness.h"
+
+namespace {
+
+const std::string kExitQuestion =
+    "Setup is not complete. If you quit now, the program will not be installed.\nExit Setup?";
+
+}  // namespace
+
+TEST_F(SetupTest, TheModelDialogShowsTheConfiguredModel)
+{
+    user.Then([&] {
+        SimWindow* dialog = ModelDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->visible);
+        EXPECT_EQ(dialog->text, "Corvex Printer Driver - Setup");
+        EXPECT_EQ(ModelControl(IDC_VERSION_LABEL)->text, "Version 2.01 (9W)");
+
+        SimWindow* list = ModelControl(IDC_MODEL_LIST);
+        ASSERT_EQ(list->items.size(), 1u);
+        EXPECT_EQ(list->items[0].text, "KVX QL70 TILLMATE (ESC P)");
+        EXPECT_EQ(list->items[0].image, 0);
+        EXPECT_EQ(list->items[0].state, UINT(LVIS_SELECTED | LVIS_FOCUSED));
+        EXPECT_EQ(list->extendedStyle, DWORD(LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT));
+        EXPECT_EQ(list->iconSpacing, MAKELPARAM(350, 0));
+        EXPECT_NE(list->imageList, nullptr);
+        EXPECT_EQ(dialog->focus, list->hwnd);
+
+        SimWindow* tab = ModelControl(IDC_MODEL_TAB);
+        ASSERT_EQ(tab->items.size(), 1u);
+        EXPECT_EQ(tab->items[0].text, "Printer Model");
+
+        EXPECT_TRUE(ModelControl(IDOK)->enabled);
+        EXPECT_NE(dialog->bigIcon, nullptr);
+        EXPECT_EQ(dialog->bigIcon, dialog->smallIcon);
+    });
+    LeaveByCancel();
+    RunSetup();
+
+    EXPECT_EQ(machine.CallsOf("ImageList_LoadImageA").at(0).arguments, "129, 0, 32, 0xffffff, 0, 0");
+    EXPECT_TRUE(user.unhandledMessages.empty()) << user.unhandledMessages.front();
+}
+
+TEST_F(SetupTest, ClicksInTheModelListEnableOkButKeyboardSelectionDoesNot)
+{
+    auto okEnabled = [&] { return ModelControl(IDOK)->enabled; };
+    user.ClickItem(IDC_MODEL_LIST, -1).Then([&] { EXPECT_FALSE(okEnabled()); });
+    user.Press(VK_HOME).Then([&] {
+        EXPECT_EQ(ModelControl(IDC_MODEL_LIST)->items[0].state & LVIS_SELECTED, UINT(LVIS_SELECTED));
+        EXPECT_FALSE(okEnabled());
+    });
+    // Enter on the disabled default button does nothing either.
+    user.Press(VK_RETURN).Then([&] { EXPECT_FALSE(ModelDialog()->ended); });
+    user.ClickItem(IDC_MODEL_LIST, 0).Then([&] { EXPECT_TRUE(okEnabled()); });
+    user.ClickItem(IDC_MODEL_LIST, -1).Click(IDOK).Then([&] { EXPECT_FALSE(ModelDialog()->ended); });
+    LeaveByCancel();
+    RunSetup();
+    EXPECT_TRUE(user.Happened("ignored click 1"));
+    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 0);
+}
+
+TEST_F(SetupTest, EscapeDoesNothingInTheModelDialog)
+{
+    user.Press(VK_ESCAPE).Then([&] {
+        EXPECT_TRUE(user.boxes.empty());
+        EXPECT_TRUE(ModelDialog()->visible);
+    });
+    LeaveByCancel();
+    RunSetup();
+    EXPECT_TRUE(user.Happened("key dropped 0x1b"));
+}
+
+enum class WayOut { CancelButton, CloseBox, AltF4 };
+
+class ModelDialogExitTest : public SetupTest, public ::testing::WithParamInterface<WayOut> {
+protected:
+    void Leave()
+    {
+        switch (GetParam()) {
+        case WayOut::CancelButton: user.Click(IDCANCEL); break;
+        case WayOut::CloseBox: user.CloseBox(); break;
+        case WayOut::AltF4: user.AltF4(); break;
+        }
+    }
+};
+
+TEST_P(ModelDialogExitTest, AsksFirstAndNoKeepsTheDialogAsItWas)
+{
+    Leave();
+    user.Answer(IDNO).Then([&] {
+        EXPECT_FALSE(ModelDialog()->ended);
+        EXPECT_TRUE(ModelDialog()->visible);
+        EXPECT_TRUE(ModelControl(IDOK)->enabled);
+    });
+    Leave();
+    user.Answer(IDYES);
+
+    EXPECT_EQ(RunSetup(), 0);
+
+    ASSERT_EQ(user.boxes.size(), 2u);
+    for (const SimMessageBox& box : user.boxes) {
+        EXPECT_EQ(box.text, kExitQuestion);
+        EXPECT_EQ(box.caption, "Corvex Printer Driver - Setup");
+        EXPECT_EQ(box.style, UINT(MB_YESNO | MB_ICONQUESTION));
+        EXPECT_EQ(box.owner, ModelDialog()->hwnd);
+    }
+    EXPECT_TRUE(user.Happened("end 102 2"));
+    EXPECT_EQ(machine.CountOf("GetPrinterDriverDirectoryA"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ModelDialogExitTest,
+                         ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4));
+
+TEST_F(SetupTest, OkStagesThePackageHidesTheDialogAndEndsWithOk)
+{
+    AddPackage();
+    user.Click(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+
+    EXPECT_FALSE(exited);
+    EXPECT_TRUE(user.boxes.empty());
+    EXPECT_EQ(machine.FilesIn(machine.driverDirectory),
+              (std::vector<std::string>{"CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
+                                        "Setup.exe", "Uninstall.exe"}));
+    EXPECT_LT(user.IndexOf("SHFileOperationA"), user.IndexOf("hide 102"));
+    EXPECT_LT(user.IndexOf("hide 102"), user.IndexOf("end 102 1"));
+    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+}
+
+TEST_F(SetupTest, EnterPressesOk)
+{
+    AddPackage();
+    user.Press(VK_RETURN);
+    RunSetup();
+    EXPECT_TRUE(user.Happened("end 102 1"));
+    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 1);
+}
+
+TEST_F(SetupTest, TheModelListSelectionDoesNotChangeWhatIsInstalled)
+{
+    AddPackage();
+    user.ClickItem(IDC_MODEL_LIST, -1).ClickItem(IDC_MODEL_LIST, 0).Click(IDOK);
+    RunSetup();
+    EXPECT_TRUE(machine.FileExists(machine.driverDirectory + "\\ESC_QRT_BILL.GPD"));
+}
+
+TEST_F(SetupTest, AFailedDriverDirectoryQueryIsReportedAndSetupGoesOn)
+{
+    AddPackage();
+    machine.Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED);
+    user.Click(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+
+    ASSERT_EQ(user.boxes.size(), 1u);
+    EXPECT_EQ(Describe(user.boxes[0]),
+              Describe({nullptr, "Unexpected error 0x001C occured.", SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
+    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 0);
+    EXPECT_TRUE(user.Happened("end 102 1"));
+    EXPECT_FALSE(user.waitCursor);
+}
+
+TEST_F(SetupTest, AFailedCopyEndsTheProcessWithExitCodeOne)
+{
+    AddPackage();
+    machine.Fail("SHFileOperationA", 0x402);
+    user.Click(IDOK);
+
+    EXPECT_EQ(RunSetup(), 1);
+
+    EXPECT_TRUE(exited);
+    EXPECT_TRUE(user.boxes.empty());
+    EXPECT_FALSE(user.Happened("hide 102"));
+    EXPECT_FALSE(user.Happened("end 102 1"));
+}
+
+TEST_F(SetupTest, AMinimisedModelDialogDrawsItsIconCentred)
+{
+    user.Minimize().Then([&] {
+        ASSERT_EQ(user.drawnIcons.size(), 1u);
+        RECT client;
+        machine.windows.GetClientRect(ModelDialog()->hwnd, &client);
+        EXPECT_EQ(user.drawnIcons[0].x, (client.right - 32 + 1) / 2);
+        EXPECT_EQ(user.drawnIcons[0].y, (client.bottom - 32 + 1) / 2);
+        EXPECT_EQ(user.drawnIcons[0].icon, ModelDialog()->bigIcon);
+        EXPECT_TRUE(user.Happened("erase icon background 102"));
+        // The icon also stands for the window while it is dragged.
+        LRESULT dragIcon = machine.windows.SendMessageA(ModelDialog()->hwnd, WM_QUERYDRAGICON, 0, 0);
+        EXPECT_EQ(reinterpret_cast<HICON>(dragIcon), ModelDialog()->bigIcon);
+    });
+    LeaveByCancel();
+    RunSetup();
+}
+
+TEST_F(SetupTest, ARestoredModelDialogPaintsAsUsual)
+{
+    user.Then([&] {
+        machine.windows.SendMessageA(ModelDialog()->hwnd, WM_PAINT, 0, 0);
+        EXPECT_TRUE(user.drawnIcons.empty());
+    });
+    LeaveByCancel();
+    RunSetup();
+}
