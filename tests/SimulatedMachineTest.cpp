@@ -1,1 +1,159 @@
-// placeholder
+// The simulated machine answers as Windows does where the program relies on it.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/sim/SimMachine.h"
+
+TEST(SimulatedMachine, RegistryKeysAndValuesIgnoreCase)
+{
+    SimMachine machine;
+    machine.SetDword("HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28D78FAD}\\##?#USB#VID_F1C4", "Port Number", 7);
+    HKEY key = nullptr;
+    ASSERT_EQ(machine.RegOpenKeyExA(HKEY_LOCAL_MACHINE, "system\\currentcontrolset\\control\\deviceclasses\\{28d78fad}", 0,
+                                    KEY_READ, &key),
+              ERROR_SUCCESS);
+    HKEY sub = nullptr;
+    ASSERT_EQ(machine.RegOpenKeyExA(key, "##?#usb#vid_f1c4", 0, KEY_READ, &sub), ERROR_SUCCESS);
+    DWORD number = 0, size = 4, type = 0;
+    EXPECT_EQ(machine.RegQueryValueExA(sub, "PORT NUMBER", nullptr, &type, reinterpret_cast<LPBYTE>(&number), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(number, 7u);
+    EXPECT_EQ(type, DWORD(REG_DWORD));
+    EXPECT_EQ(machine.RegOpenKeyExA(key, "##?#USB#VID_0000", 0, KEY_READ, &sub), ERROR_FILE_NOT_FOUND);
+
+    machine.SetString("HKCU\\Software\\Shell Folders", "Programs", "D:\\Users\\Start Menu\\Programs");
+    char small[4];
+    size = sizeof small;
+    HKEY folders = nullptr;
+    machine.RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Shell Folders", 0, KEY_ALL_ACCESS, &folders);
+    EXPECT_EQ(machine.RegQueryValueExA(folders, "Programs", nullptr, nullptr, reinterpret_cast<LPBYTE>(small), &size),
+              ERROR_MORE_DATA);
+}
+
+TEST(SimulatedMachine, TheSpoolerAnswersWithTheRealErrorCodes)
+{
+    SimMachine machine;
+    machine.AddFile(machine.driverDirectory + "\\MODEL.GPD");
+    DRIVER_INFO_6A driver{};
+    driver.cVersion = 3;
+    driver.pName = const_cast<LPSTR>("Model");
+    driver.pDataFile = const_cast<LPSTR>("MODEL.GPD");
+
+    PRINTER_INFO_2A queue{};
+    queue.pPrinterName = const_cast<LPSTR>("Model");
+    queue.pPortName = const_cast<LPSTR>("LPT1:");
+    queue.pDriverName = const_cast<LPSTR>("Model");
+    auto add = [&] { return machine.AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&queue)); };
+
+    EXPECT_EQ(add(), nullptr);
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_UNKNOWN_PRINTER_DRIVER));
+    ASSERT_TRUE(machine.AddPrinterDriverA(nullptr, 6, reinterpret_cast<LPBYTE>(&driver)));
+    queue.pPortName = const_cast<LPSTR>("USB001");
+    EXPECT_EQ(add(), nullptr);
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_UNKNOWN_PORT));
+    queue.pPortName = const_cast<LPSTR>("lpt1:");
+    HANDLE printer = add();
+    ASSERT_NE(printer, nullptr);
+    EXPECT_TRUE(machine.ClosePrinter(printer));
+    queue.pPrinterName = const_cast<LPSTR>("MODEL");
+    EXPECT_EQ(add(), nullptr);
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_PRINTER_ALREADY_EXISTS));
+
+    driver.pDataFile = const_cast<LPSTR>("MISSING.GPD");
+    EXPECT_FALSE(machine.AddPrinterDriverA(nullptr, 6, reinterpret_cast<LPBYTE>(&driver)));
+}
+
+TEST(SimulatedMachine, PortsAreEnumeratedInTwoCallsInTheSpoolersOrder)
+{
+    SimMachine machine;
+    DWORD needed = 0, returned = 0;
+    BYTE scratch[10];
+    EXPECT_FALSE(machine.EnumPortsA(nullptr, 2, scratch, sizeof scratch, &needed, &returned));
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    std::vector<BYTE> buffer(needed);
+    ASSERT_TRUE(machine.EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &returned));
+    ASSERT_EQ(returned, 3u);
+    const PORT_INFO_2A* ports = reinterpret_cast<const PORT_INFO_2A*>(buffer.data());
+    EXPECT_STREQ(ports[0].pPortName, "LPT1:");
+    EXPECT_STREQ(ports[0].pDescription, "Printer Port");
+    EXPECT_STREQ(ports[2].pPortName, "FILE:");
+
+    machine.ports.clear();
+    EXPECT_TRUE(machine.EnumPortsA(nullptr, 2, scratch, sizeof scratch, &needed, &returned));
+    EXPECT_EQ(returned, 0u);
+}
+
+TEST(SimulatedMachine, AFaultCanHitOneCallOrEvery)
+{
+    SimMachine machine;
+    machine.Fail("CreateDirectoryA", ERROR_ACCESS_DENIED, 2);
+    EXPECT_TRUE(machine.CreateDirectoryA("C:\\One", nullptr));
+    EXPECT_FALSE(machine.CreateDirectoryA("C:\\Two", nullptr));
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(machine.CreateDirectoryA("C:\\Three", nullptr));
+    EXPECT_FALSE(machine.CreateDirectoryA("C:\\Three", nullptr));
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    EXPECT_FALSE(machine.CreateDirectoryA("C:\\Missing\\Child", nullptr));
+    EXPECT_EQ(machine.CallsOf("CreateDirectoryA").size(), 5u);
+}
+
+TEST(SimulatedMachine, TheShellCopiesWildcardsAndNamedFiles)
+{
+    SimMachine machine;
+    machine.AddFile("C:\\Package\\A.gpd", "a");
+    machine.AddFile("C:\\Package\\STM\\Monitor.exe", "m");
+    SHFILEOPSTRUCTA copy{};
+    copy.wFunc = FO_COPY;
+    copy.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
+    copy.pFrom = "*.GPD\0*.HLP\0";
+    copy.pTo = "C:\\Out\0";
+    EXPECT_EQ(machine.SHFileOperationA(&copy), 0);
+    EXPECT_EQ(machine.FileContent("C:\\OUT\\a.gpd"), "a");
+
+    copy.pFrom = "STM\\Monitor.exe\0";
+    EXPECT_EQ(machine.SHFileOperationA(&copy), 0);
+    EXPECT_TRUE(machine.FileExists("C:\\Out\\Monitor.exe"));
+    copy.pFrom = "STM\\Missing.exe\0";
+    EXPECT_NE(machine.SHFileOperationA(&copy), 0);
+}
+
+TEST(SimulatedMachine, AnInfFileIsStoredOnce)
+{
+    SimMachine machine;
+    machine.AddFile("C:\\Drivers\\X.INF", "[Version]");
+    char stored[MAX_PATH];
+    ASSERT_TRUE(machine.SetupCopyOEMInfA("C:\\Drivers\\X.INF", nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, stored, MAX_PATH,
+                                         nullptr, nullptr));
+    EXPECT_STREQ(stored, "C:\\Windows\\INF\\oem0.inf");
+    EXPECT_FALSE(machine.SetupCopyOEMInfA("C:\\Drivers\\X.INF", nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, stored,
+                                          MAX_PATH, nullptr, nullptr));
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_FILE_EXISTS));
+}
+
+TEST(SimulatedMachine, TheShellLinkSavesWhatWasSetOnIt)
+{
+    SimMachine machine;
+    machine.AddFolder("C:\\Menu");
+    IShellLinkA* link = nullptr;
+    EXPECT_NE(machine.CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       reinterpret_cast<void**>(&link)),
+              S_OK);
+    machine.CoInitialize(nullptr);
+    ASSERT_EQ(machine.CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                       reinterpret_cast<void**>(&link)),
+              S_OK);
+    IPersistFile* file = nullptr;
+    ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
+    link->SetPath("C:\\STM\\Monitor.exe");
+    link->SetDescription("Monitor");
+    WCHAR path[MAX_PATH];
+    ASSERT_GT(machine.MultiByteToWideChar(CP_ACP, 0, "C:\\Menu\\Monitor.LNK", -1, path, MAX_PATH), 0);
+    EXPECT_EQ(file->Save(path, TRUE), S_OK);
+    file->Release();
+    link->Release();
+    EXPECT_EQ(machine.FileContent("C:\\Menu\\Monitor.lnk"),
+              "target=C:\\STM\\Monitor.exe\ndescription=Monitor\nworkingDirectory=\narguments=\n");
+    EXPECT_EQ(machine.CountOf("IShellLinkA::Release"), 1);
+}
