@@ -1,0 +1,62 @@
+#!/usr/bin/env python3
+"""Static checks of a built Setup.exe, for the x86 build that cannot run here
+and the x64 one alike.
+
+    check_exe.py SETUP_EXE x86|x64
+"""
+import re
+import subprocess
+import sys
+
+# DLLs that the system always maps from its own directory (KnownDLLs), so that
+# none can be planted beside the program.
+KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "setupapi.dll",
+              "msvcrt.dll"}
+TOOLS = {"x86": ("i686-w64-mingw32-objdump", "pei-i386"), "x64": ("x86_64-w64-mingw32-objdump", "pei-x86-64")}
+
+
+def main():
+    path, architecture = sys.argv[1], sys.argv[2]
+    objdump, file_format = TOOLS[architecture]
+    headers = subprocess.run([objdump, "-p", path], capture_output=True, text=True, check=True).stdout
+    sections = subprocess.run([objdump, "-h", path], capture_output=True, text=True, check=True).stdout
+    data = open(path, "rb").read()
+    wide = lambda text: text.encode("utf-16-le")
+
+    passed = failed = 0
+
+    def check(name, condition, detail=""):
+        nonlocal passed, failed
+        if condition:
+            passed += 1
+            print("ok - " + name)
+        else:
+            failed += 1
+            print("not ok - %s: %s" % (name, detail))
+
+    check("built for " + architecture, "file format " + file_format in headers, headers.splitlines()[1:2])
+    check("a GUI program", re.search(r"Subsystem\s+0+2\s", headers) is not None)
+    imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
+    print("imports: " + ", ".join(sorted(imports)))
+    check("imports only DLLs the system maps from its own directory", imports <= KNOWN_DLLS,
+          "also " + ", ".join(sorted(imports - KNOWN_DLLS)))
+    check("the spooler and the common controls are loaded at run time",
+          "winspool.drv" not in imports and "comctl32.dll" not in imports)
+    check("has resources", ".rsrc" in sections)
+    check("the manifest asks for elevation", b'level="requireAdministrator"' in data)
+    check("the manifest asks for common controls 6", b'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data)
+    check("the version record", all(wide(text) in data for text in
+                                    ("1.10.xxx", "Corvantis", "Corvex Printer Driver - Setup", "Setup.exe")))
+    check("the dialog templates' texts", all(wide(text) in data for text in
+                                             ("Now the printer will be installed ...\nPlease wait ...",
+                                              "Version 2.XX (9W)", "Manual", "Current Port:")))
+    check("the model's texts", all(text in data for text in (b"KVX QL70 TILLMATE (ESC P)", b"Version 2.01 (9W)",
+                                                             b"Printer Model")))
+    check("the mutex name", b"Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}" in data)
+    print("size: %d bytes" % len(data))
+    print("%d passed, %d failed" % (passed, failed))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
