@@ -350,9 +350,11 @@ def run_demo(wine, interactive):
     print("Setup.exe ended with exit code %d." % code)
     if out.strip():
         print("Its diagnostics: " + " | ".join(out.split("\n")).strip(" |"))
+    folder = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
     print("Driver directory (C:\\windows\\system32\\spool\\drivers\\x64) now holds:")
-    for name in sorted(staged_files(wine)):
-        print("  " + name)
+    for name in sorted(os.listdir(folder), key=str.lower):
+        if os.path.isfile(os.path.join(folder, name)):
+            print("  " + name)
     print("Screenshots: " + wine.shots)
     return code
 

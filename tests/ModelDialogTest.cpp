@@ -110,7 +110,11 @@ TEST_P(ModelDialogExitTest, AsksFirstAndNoKeepsTheDialogAsItWas)
 }
 
 INSTANTIATE_TEST_SUITE_P(Ways, ModelDialogExitTest,
-                         ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4));
+                         ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4),
+                         [](const ::testing::TestParamInfo<WayOut>& info) {
+                             const char* names[] = {"CancelButton", "CloseBox", "AltF4"};
+                             return std::string(names[static_cast<int>(info.param)]);
+                         });
 
 TEST_F(SetupTest, OkStagesThePackageHidesTheDialogAndEndsWithOk)
 {

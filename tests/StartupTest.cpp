@@ -122,7 +122,10 @@ TEST_P(SystemVersionTest, OnlyMajorVersionSixRuns)
 
 INSTANTIATE_TEST_SUITE_P(Versions, SystemVersionTest,
                          ::testing::Values(std::make_pair(5u, 1u), std::make_pair(6u, 0u), std::make_pair(6u, 1u),
-                                           std::make_pair(6u, 2u), std::make_pair(6u, 3u), std::make_pair(10u, 0u)));
+                                           std::make_pair(6u, 2u), std::make_pair(6u, 3u), std::make_pair(10u, 0u)),
+                         [](const ::testing::TestParamInfo<std::pair<DWORD, DWORD>>& info) {
+                             return "Windows" + std::to_string(info.param.first) + "_" + std::to_string(info.param.second);
+                         });
 
 TEST_F(SetupTest, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
 {
