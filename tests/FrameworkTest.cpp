@@ -101,8 +101,13 @@ TEST_F(SetupTest, TheApplicationBoxIsCaptionedWithTheProgramsName)
 
 TEST_F(SetupTest, ScriptsThatOutrunTheProgramAreCaught)
 {
-    // The dialog waits for a user who has nothing more to do.
+    // The dialog waits for a user who has nothing more to do. The exception
+    // unwinds start-up as the normal path would: the wait window, the model
+    // dialog, then the single-instance mutex.
     EXPECT_THROW(RunSetup(), SimScriptExhausted);
+    EXPECT_TRUE(user.Dialog(IDD_FILE_COPY)->destroyed);
+    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+    EXPECT_LT(user.IndexOf("destroy 130"), user.IndexOf("CloseHandle"));
     // A question nobody answers.
     SimMachine second;
     InstallPlatform(second.Services());

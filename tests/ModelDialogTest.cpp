@@ -109,12 +109,18 @@ TEST_P(ModelDialogExitTest, AsksFirstAndNoKeepsTheDialogAsItWas)
     EXPECT_EQ(machine.CountOf("GetPrinterDriverDirectoryA"), 0);
 }
 
+std::string WayName(const ::testing::TestParamInfo<WayOut>& info)
+{
+    switch (info.param) {
+    case WayOut::CancelButton: return "CancelButton";
+    case WayOut::CloseBox: return "CloseBox";
+    case WayOut::AltF4: return "AltF4";
+    }
+    return "";
+}
+
 INSTANTIATE_TEST_SUITE_P(Ways, ModelDialogExitTest,
-                         ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4),
-                         [](const ::testing::TestParamInfo<WayOut>& info) {
-                             const char* names[] = {"CancelButton", "CloseBox", "AltF4"};
-                             return std::string(names[static_cast<int>(info.param)]);
-                         });
+                         ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4), WayName);
 
 TEST_F(SetupTest, OkStagesThePackageHidesTheDialogAndEndsWithOk)
 {

@@ -157,3 +157,55 @@ TEST(SimulatedMachine, TheShellLinkSavesWhatWasSetOnIt)
               "target=C:\\STM\\Monitor.exe\ndescription=Monitor\nworkingDirectory=\narguments=\n");
     EXPECT_EQ(machine.CountOf("IShellLinkA::Release"), 1);
 }
+
+TEST(SimulatedMachine, CreatedKeysKeepValuesWithTheirExactByteCount)
+{
+    SimMachine machine;
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    ASSERT_EQ(machine.RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Product", 0, nullptr,
+                                      REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, &disposition),
+              ERROR_SUCCESS);
+    EXPECT_EQ(disposition, 1u);  // created
+    EXPECT_TRUE(machine.KeyExists("HKLM\\software\\vendor"));
+    const char text[] = "C:\\Uninstall.exe";
+    EXPECT_EQ(machine.RegSetValueExA(key, "UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                     sizeof text),
+              ERROR_SUCCESS);
+    EXPECT_EQ(machine.RegCloseKey(key), ERROR_SUCCESS);
+    const SimRegistryValue* value = machine.Value("HKLM\\SOFTWARE\\Vendor\\Product", "uninstallstring");
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->data.size(), sizeof text);
+    EXPECT_EQ(value->data.back(), 0);
+
+    machine.RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\vendor\\product", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                            &key, &disposition);
+    EXPECT_EQ(disposition, 2u);  // opened
+}
+
+TEST(SimulatedMachine, NamedMutexesAreSharedUntilTheLastHandleCloses)
+{
+    SimMachine machine;
+    HANDLE first = machine.CreateMutexA(nullptr, FALSE, "Global\\Name");
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_SUCCESS));
+    HANDLE second = machine.CreateMutexA(nullptr, FALSE, "Global\\Name");
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
+    machine.CloseHandle(first);
+    EXPECT_TRUE(machine.MutexOpen("Global\\Name"));
+    machine.CloseHandle(second);
+    EXPECT_FALSE(machine.MutexOpen("Global\\Name"));
+    EXPECT_FALSE(machine.CloseHandle(second));
+}
+
+TEST(SimulatedMachine, WideConversionReportsTheSizeItNeeds)
+{
+    SimMachine machine;
+    EXPECT_EQ(machine.MultiByteToWideChar(CP_ACP, 0, "C:\\Caf\xe9", -1, nullptr, 0), 8);
+    WCHAR small[4];
+    EXPECT_EQ(machine.MultiByteToWideChar(CP_ACP, 0, "C:\\Caf\xe9", -1, small, 4), 0);
+    EXPECT_EQ(machine.GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+    WCHAR wide[8];
+    ASSERT_EQ(machine.MultiByteToWideChar(CP_ACP, 0, "C:\\Caf\xe9", -1, wide, 8), 8);
+    EXPECT_EQ(wide[6], char16_t(0xE9));
+    EXPECT_EQ(wide[7], char16_t(0));
+}

@@ -129,6 +129,12 @@ INSTANTIATE_TEST_SUITE_P(Versions, SystemVersionTest,
 
 TEST_F(SetupTest, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
 {
+    user.Then([&] {
+        SimWindow* wait = user.Dialog(IDD_FILE_COPY);
+        EXPECT_FALSE(wait->visible);
+        EXPECT_EQ(wait->parent, nullptr);
+        EXPECT_TRUE(ModelDialog()->visible);
+    });
     LeaveByCancel();
     RunSetup();
 

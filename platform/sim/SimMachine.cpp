@@ -54,6 +54,8 @@ std::vector<std::string> MultiString(const char* list)
     return entries;
 }
 
+std::string Optional(LPSTR value) { return value != nullptr ? std::string(value) : std::string(); }
+
 std::string Narrow(PCWSTR text)
 {
     std::string narrow;
@@ -433,21 +435,20 @@ BOOL SimMachine::AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
     if (info->pDataFile == nullptr || !FileExists(driverDirectory + "\\" + info->pDataFile))
         return SetLastError(ERROR_FILE_NOT_FOUND), FALSE;
 
-    auto text = [](LPSTR value) { return value != nullptr ? std::string(value) : std::string(); };
     SimDriver driver;
     driver.name = info->pName;
     driver.version = info->cVersion;
-    driver.driverPath = text(info->pDriverPath);
-    driver.dataFile = text(info->pDataFile);
-    driver.configFile = text(info->pConfigFile);
-    driver.helpFile = text(info->pHelpFile);
+    driver.driverPath = Optional(info->pDriverPath);
+    driver.dataFile = Optional(info->pDataFile);
+    driver.configFile = Optional(info->pConfigFile);
+    driver.helpFile = Optional(info->pHelpFile);
     driver.dependentFiles = MultiString(info->pDependentFiles);
     driver.date = info->ftDriverDate;
     driver.driverVersion = info->dwlDriverVersion;
-    driver.manufacturer = text(info->pszMfgName);
-    driver.oemUrl = text(info->pszOEMUrl);
-    driver.hardwareId = text(info->pszHardwareID);
-    driver.provider = text(info->pszProvider);
+    driver.manufacturer = Optional(info->pszMfgName);
+    driver.oemUrl = Optional(info->pszOEMUrl);
+    driver.hardwareId = Optional(info->pszHardwareID);
+    driver.provider = Optional(info->pszProvider);
     drivers.erase(std::remove_if(drivers.begin(), drivers.end(),
                                  [&](const SimDriver& known) { return Lower(known.name) == Lower(driver.name); }),
                   drivers.end());
@@ -471,9 +472,8 @@ HANDLE SimMachine::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
         driverKnown |= info->pDriverName != nullptr && Lower(driver.name) == Lower(info->pDriverName);
     if (!driverKnown) return SetLastError(ERROR_UNKNOWN_PRINTER_DRIVER), nullptr;
 
-    auto text = [](LPSTR value) { return value != nullptr ? std::string(value) : std::string(); };
-    queues.push_back({info->pPrinterName, text(info->pShareName), info->pPortName, info->pDriverName,
-                      text(info->pPrintProcessor), info->pDatatype != nullptr, info->Attributes, info->Priority});
+    queues.push_back({info->pPrinterName, Optional(info->pShareName), info->pPortName, info->pDriverName,
+                      Optional(info->pPrintProcessor), info->pDatatype != nullptr, info->Attributes, info->Priority});
     return NewHandle(HandleKind::Printer, info->pPrinterName);
 }
 
