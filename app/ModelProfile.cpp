@@ -47,5 +47,3 @@ const char* const GpdFile[ModelCount] = {
 
 const char* const VersionLabel = "Version 2.01 (9W)";
 const int UsbAutoInstall = 1;
-
-const char* const SetupCaption = "Corvex Printer Driver - Setup";

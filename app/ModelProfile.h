@@ -27,6 +27,3 @@ extern const char* const GpdFile[ModelCount];
 extern const char* const VersionLabel;
 // 1: the arrival of the configured printer on USB starts the installation.
 extern const int UsbAutoInstall;
-
-// The caption of every dialog and of the program's own message boxes.
-extern const char* const SetupCaption;

@@ -1,6 +1,6 @@
 #include "app/SetupApp.h"
 
-#include "app/ModelProfile.h"
+#include "app/SetupTexts.h"
 #include "app/SetupDlg.h"
 #include "install/FileCopy.h"
 #include "resources/resource.h"

@@ -1,11 +1,9 @@
 #include "app/SetupDlg.h"
 
 #include "app/ModelProfile.h"
+#include "app/SetupTexts.h"
 #include "install/FileCopy.h"
 #include "resources/resource.h"
-
-const char* const ExitQuestion =
-    "Setup is not complete. If you quit now, the program will not be installed.\nExit Setup?";
 
 CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent)
 {

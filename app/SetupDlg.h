@@ -28,6 +28,3 @@ private:
     void OnOkClicked();
     void OnCancelClicked();
 };
-
-// The question before the user leaves any of the setup's dialogs.
-extern const char* const ExitQuestion;

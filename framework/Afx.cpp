@@ -316,7 +316,6 @@ int AfxGetSystemMetrics(int index) { return Windows().GetSystemMetrics(index); }
 
 namespace {
 CWinApp* currentApp = nullptr;
-bool controlContainerEnabled = false;
 }  // namespace
 
 CWinApp::CWinApp(const char* appName)
@@ -352,9 +351,10 @@ void CWinApp::EndWaitCursor()
 
 CWinApp* AfxGetApp() { return currentApp; }
 
-// Dialogs may then host ActiveX controls; none of ours does, and nothing else
-// needs preparing over plain Win32.
-void AfxEnableControlContainer() { controlContainerEnabled = true; }
+// MFC prepares its OLE container support here. No dialog of ours hosts an
+// ActiveX control, and plain Win32 dialogs need nothing prepared, so there is
+// nothing to do; the call keeps start-up reading as the program's own steps.
+void AfxEnableControlContainer() {}
 
 int AfxMessageBox(const char* text, UINT type)
 {

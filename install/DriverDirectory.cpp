@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 
-#include "install/Diagnostics.h"
+#include "install/SpoolerBuffer.h"
 #include "platform/Platform.h"
 
 bool QueryDriverDirectory(DriverPath& directory)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/ModelProfile.h"
+#include "app/SetupTexts.h"
 #include "resources/resource.h"
 
 namespace {

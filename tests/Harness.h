@@ -7,6 +7,7 @@
 
 #include "app/ModelProfile.h"
 #include "app/SetupApp.h"
+#include "app/SetupTexts.h"
 #include "platform/sim/SimMachine.h"
 #include "resources/resource.h"
 

@@ -1,4 +1,4 @@
-#include "install/Diagnostics.h"
+#include "install/SpoolerBuffer.h"
 
 #include <cstdio>
 #include <new>

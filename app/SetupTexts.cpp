@@ -1,0 +1,5 @@
+#include "app/SetupTexts.h"
+
+const char* const SetupCaption = "Corvex Printer Driver - Setup";
+const char* const ExitQuestion =
+    "Setup is not complete. If you quit now, the program will not be installed.\nExit Setup?";
