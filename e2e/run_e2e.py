@@ -137,11 +137,9 @@ class Wine:
 
     def no_box(self, text, timeout_ms):
         """True when no message box with `text` appears within the bound."""
-        try:
-            self.automate("box", text, str(timeout_ms))
-            return False
-        except Failure:
-            return True
+        result = self.command("wine", os.path.join(self.tools, "automate.exe"), "box", text, str(timeout_ms),
+                              timeout=timeout_ms / 1000 + 30, check=False)
+        return result.returncode == 1 and "no message box" in result.stderr
 
     def shot_path(self, name, extension):
         return os.path.join(self.shots, name + extension)
