@@ -342,7 +342,6 @@ HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget
     dialog.width = dialogTemplate->width;
     dialog.height = dialogTemplate->height;
     dialog.target = target;
-    dialog.modal = modal;
     for (const RcControl& source : dialogTemplate->controls) {
         uintptr_t controlHandle = newHandle();
         SimWindow& control = m_windows[controlHandle];
@@ -379,7 +378,7 @@ void SimWindows::Initialise(SimWindow& dialog)
 
 INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
-    HWND hwnd = CreateFromTemplate(templateId, parent, target, true);
+    HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return -1;
     SimWindow& dialog = Checked(hwnd);
     if (parent != nullptr) EnableWindow(parent, FALSE);
@@ -402,7 +401,7 @@ INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget*
 
 HWND SimWindows::CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
-    HWND hwnd = CreateFromTemplate(templateId, parent, target, false);
+    HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return nullptr;
     SimWindow& dialog = Checked(hwnd);
     Initialise(dialog);

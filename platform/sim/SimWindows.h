@@ -48,7 +48,6 @@ struct SimWindow {
     bool destroyed = false;
     // Dialogs
     IMessageTarget* target = nullptr;
-    bool modal = false;
     bool ended = false;
     INT_PTR result = 0;
     HWND focus = nullptr;
@@ -174,7 +173,7 @@ public:
     void Log(const std::string& what);
 
 private:
-    HWND CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target, bool modal);
+    HWND CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target);
     void Initialise(SimWindow& dialog);
     void Destroy(SimWindow& dialog);
     // What the dialog manager and DefWindowProc do with a message that the
@@ -195,5 +194,4 @@ private:
     std::map<uintptr_t, SimWindow> m_windows;
     std::vector<HWND> m_zOrder;  // dialogs, bottom to top
     uintptr_t m_nextHandle = 0x10000;
-    int m_openBoxes = 0;
 };
