@@ -318,7 +318,7 @@ uint64_t SimWindows::TimeOf(const std::string& what) const
 
 // ---------------------------------------------------------------- dialogs
 
-HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target, bool modal)
+HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target)
 {
     const RcDialog* dialogTemplate = ResourceScript::Program().Dialog(static_cast<int>(templateId));
     if (dialogTemplate == nullptr) {
