@@ -1,6 +1,6 @@
 #include "app/SetupApp.h"
 
-#include "app/SetupTexts.h"
+#include "profile/SetupTexts.h"
 #include "app/SetupDlg.h"
 #include "install/FileCopy.h"
 #include "resources/resource.h"
@@ -15,8 +15,8 @@ class CInstanceGuard {
 public:
     CInstanceGuard()
     {
-        m_mutex = System().CreateMutexA(nullptr, FALSE, SetupMutexName);
-        m_lastError = System().GetLastError();
+        m_mutex = Process().CreateMutexA(nullptr, FALSE, SetupMutexName);
+        m_lastError = Process().GetLastError();
     }
     ~CInstanceGuard() { Close(); }
     CInstanceGuard(const CInstanceGuard&) = delete;
@@ -27,7 +27,7 @@ public:
     void Close()
     {
         if (m_mutex == nullptr) return;
-        System().CloseHandle(m_mutex);
+        Process().CloseHandle(m_mutex);
         m_mutex = nullptr;
     }
 
@@ -65,7 +65,7 @@ BOOL CSetupApp::InitInstance()
     // A failed call leaves the zeroed record, whose major version 0 is refused.
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof version;
-    System().GetVersionExA(&version);
+    Process().GetVersionExA(&version);
     if (version.dwMajorVersion != 6) {
         Refuse("The application will run only in Windows7 & Vista Operating System.");
         return FALSE;
@@ -73,13 +73,13 @@ BOOL CSetupApp::InitInstance()
 
     // The manifest already asks for elevation; a user who declined it, or a
     // system that ignores manifests, still gets here.
-    if (!System().IsUserAnAdmin()) {
+    if (!Process().IsUserAnAdmin()) {
         Refuse("Administrator Privileges required to install Printer Drivers.\n"
                "Right Click the \"Setup\" application and select \"Run As...\" and log in as Administrator.");
         return FALSE;
     }
 
-    System().InitCommonControls();
+    Process().InitCommonControls();
     CWinApp::InitInstance();
     AfxEnableControlContainer();
     SetRegistryKey("Local AppWizard-Generated Applications");
@@ -91,7 +91,7 @@ BOOL CSetupApp::InitInstance()
         CFileCopy wait;
         wait.Create(IDD_FILE_COPY);
         wait.ShowNow();
-        System().Sleep(1000);
+        Process().Sleep(1000);
         wait.ShowWindow(SW_HIDE);
 
         dialog.DoModal();

@@ -1,7 +1,7 @@
 #include "app/SetupDlg.h"
 
-#include "app/ModelProfile.h"
-#include "app/SetupTexts.h"
+#include "profile/ModelProfile.h"
+#include "profile/SetupTexts.h"
 #include "install/FileCopy.h"
 #include "resources/resource.h"
 

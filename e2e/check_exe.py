@@ -5,6 +5,7 @@ and the x64 one alike.
     check_exe.py SETUP_EXE x86|x64
 """
 import re
+import struct
 import subprocess
 import sys
 
@@ -13,6 +14,51 @@ import sys
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "setupapi.dll",
               "msvcrt.dll"}
 TOOLS = {"x86": ("i686-w64-mingw32-objdump", "pei-i386"), "x64": ("x86_64-w64-mingw32-objdump", "pei-x86-64")}
+
+
+def resource(data, type_id, name_id):
+    """The bytes of a resource with numeric type and name, first language."""
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
+    table = pe + 24 + optional_size
+    for index in range(sections):
+        name, _, rva, raw_size, raw = struct.unpack_from("<8sIIII", data, table + 40 * index)
+        if name.rstrip(b"\0") == b".rsrc":
+            break
+    else:
+        return None
+
+    def entries(offset):
+        named, numbered = struct.unpack_from("<HH", data, raw + offset + 12)
+        for i in range(named + numbered):
+            ident, target = struct.unpack_from("<II", data, raw + offset + 16 + 8 * i)
+            yield ident, target
+
+    def find(offset, ident):
+        for entry, target in entries(offset):
+            if entry == ident:
+                return target & 0x7FFFFFFF, bool(target & 0x80000000)
+        return None, False
+
+    types, _ = find(0, type_id)
+    if types is None:
+        return None
+    names, _ = find(types, name_id)
+    if names is None:
+        return None
+    language = next(entries(names))[1] & 0x7FFFFFFF
+    data_rva, size = struct.unpack_from("<II", data, raw + language)
+    start = raw + data_rva - rva
+    return data[start:start + size]
+
+
+def dialog_style(data, dialog_id):
+    """The style of an extended dialog template (DLGTEMPLATEEX)."""
+    template = resource(data, 5, dialog_id)
+    if template is None or struct.unpack_from("<HH", template, 0) != (1, 0xFFFF):
+        return None
+    return struct.unpack_from("<I", template, 12)[0]
 
 
 def main():
@@ -52,6 +98,10 @@ def main():
                                               "Version 2.XX (9W)", "Manual", "Current Port:")))
     check("the model's texts", all(text in data for text in (b"KVX QL70 TILLMATE (ESC P)", b"Version 2.01 (9W)",
                                                              b"Printer Model")))
+    # WS_CAPTION | WS_VISIBLE | DS_MODALFRAME | DS_CENTER | DS_SETFONT | DS_FIXEDSYS | DS_3DLOOK
+    wait_style = dialog_style(data, 130)
+    check("the wait window's style is exactly its listed one", wait_style == 0x10C008CC,
+          "0x%08X" % (wait_style or 0))
     check("the mutex name", b"Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}" in data)
     print("size: %d bytes" % len(data))
     print("%d passed, %d failed" % (passed, failed))

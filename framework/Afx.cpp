@@ -1,5 +1,6 @@
 #include "framework/Afx.h"
 
+#include <new>
 #include <vector>
 
 // ---------------------------------------------------------------- messages
@@ -127,8 +128,30 @@ void CWnd::EndWaitCursor() { AfxGetApp()->EndWaitCursor(); }
 bool CWnd::OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     if (m_hWnd == nullptr) m_hWnd = hwnd;
-    if (DispatchMessage(message, wParam, lParam, result)) return true;
-    return OnDefaultMessage(message, wParam, lParam, result);
+    // While the application waits, its windows keep the wait cursor wherever
+    // the mouse goes, also while a box or the shell's progress window pumps
+    // messages. DefWindowProc would put the class's arrow back.
+    if (message == WM_SETCURSOR && AfxGetApp() != nullptr && AfxGetApp()->IsWaitCursorShown()) {
+        Windows().SetWaitCursor(true);
+        result = TRUE;
+        return true;
+    }
+    try {
+        if (DispatchMessage(message, wParam, lParam, result)) return true;
+        return OnDefaultMessage(message, wParam, lParam, result);
+    } catch (const std::bad_alloc&) {
+        result = 0;
+        return false;
+    }
+}
+
+bool CWnd::OnPreTranslateMessage(MSG* msg)
+{
+    try {
+        return PreTranslateMessage(msg) != FALSE;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 bool CWnd::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
@@ -222,7 +245,7 @@ bool CDialog::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 
 CImageList::~CImageList()
 {
-    if (m_hImageList != nullptr) Windows().ImageList_Destroy(m_hImageList);
+    if (m_hImageList != nullptr && !m_ownedByControl) Windows().ImageList_Destroy(m_hImageList);
 }
 
 BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
@@ -247,6 +270,7 @@ int CListCtrl::InsertItem(const LVITEMA* item)
 CImageList* CListCtrl::SetImageList(CImageList* list, int kind)
 {
     SendMessage(LVM_SETIMAGELIST, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(list->m_hImageList));
+    if (list->m_hImageList != nullptr && !(Windows().GetWindowStyle(m_hWnd) & LVS_SHAREIMAGELISTS)) list->HandOver();
     return list;
 }
 

@@ -26,7 +26,6 @@
 #include <memory>
 #include <string>
 
-#include "framework/WindowSystem.h"
 #include "platform/Platform.h"
 
 class CWnd;
@@ -143,10 +142,12 @@ public:
     void BeginWaitCursor();
     void EndWaitCursor();
 
-    // IMessageTarget
+    // IMessageTarget. These are the system's callbacks into the program: an
+    // allocation that fails in a handler ends that message as unhandled, and
+    // no exception of ours leaves them.
     bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                          LRESULT& result) override;
-    bool OnPreTranslateMessage(MSG* msg) override { return PreTranslateMessage(msg) != FALSE; }
+    bool OnPreTranslateMessage(MSG* msg) override;
 
 protected:
     // What a class does with a message that its table does not handle.
@@ -210,6 +211,9 @@ class CStatic : public CWnd {};
 class CButton : public CWnd {};
 class CEdit : public CWnd {};
 
+// An image list. It destroys its list when it goes, unless a control took the
+// list over: a list view without LVS_SHAREIMAGELISTS destroys the image lists
+// it was given when it is destroyed itself.
 class CImageList {
 public:
     CImageList() = default;
@@ -218,7 +222,12 @@ public:
     CImageList& operator=(const CImageList&) = delete;
     // Loads a bitmap resource as the list's images.
     BOOL Create(UINT bitmapId, int cx, int grow, COLORREF mask);
+    // The list now belongs to a control, which destroys it.
+    void HandOver() { m_ownedByControl = true; }
     HIMAGELIST m_hImageList = nullptr;
+
+private:
+    bool m_ownedByControl = false;
 };
 
 class CTabCtrl : public CWnd {
@@ -282,6 +291,7 @@ public:
     HICON LoadIcon(UINT resourceId) const;
     void BeginWaitCursor();
     void EndWaitCursor();
+    bool IsWaitCursorShown() const { return m_waitCursorCount > 0; }
     // The standard Help command's handler; the program has no help of its own.
     void OnHelp() {}
 

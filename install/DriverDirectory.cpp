@@ -19,7 +19,7 @@ bool QueryDriverDirectory(DriverPath& directory)
         return true;
     }
     // The spooler reports the size it needs only when the buffer is too small.
-    if (System().GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    if (Process().GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
 
     char* buffer = AllocateSpoolerBuffer(needed);
     if (buffer == nullptr) return false;

@@ -1,8 +1,10 @@
 #include "install/FileCopy.h"
 
-#include <string>
+#include <new>
+#include <vector>
 
-#include "app/SetupTexts.h"
+#include "install/MultiString.h"
+#include "profile/SetupTexts.h"
 #include "resources/resource.h"
 
 namespace {
@@ -43,11 +45,11 @@ void CFileCopy::StageDriverFiles()
     if (!QueryDriverDirectory()) {
         // Setup goes on: the port dialogs still run, and the installer
         // reports its own failure to find the directory.
-        MessageBox("Unexpected error 0x001C occured.", SetupCaption, MB_OK | MB_ICONERROR);
+        MessageBox(DriverDirectoryError, SetupCaption, MB_OK | MB_ICONERROR);
     } else if (!CopyDriverFiles()) {
         // The shell has shown its own error; without the package nothing can
         // be installed.
-        System().Exit(1);
+        Process().Exit(1);
     }
     EndWaitCursor();
 }
@@ -57,19 +59,22 @@ bool CFileCopy::QueryDriverDirectory() { return ::QueryDriverDirectory(DriverDir
 bool CFileCopy::CopyDriverFiles()
 {
     if (!DriverDirectory) return false;
-    // A destination list of one entry, ended by an empty one.
-    std::string destination(DriverDirectory.get());
-    destination.push_back('\0');
+    std::vector<char> destination;
+    try {
+        destination = MultiString({DriverDirectory.get()});
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 
     SHFILEOPSTRUCTA request{};
     request.hwnd = nullptr;
     request.wFunc = FO_COPY;
     request.pFrom = kPackagePatterns;
-    request.pTo = destination.c_str();
+    request.pTo = destination.data();
     request.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
 
     BeginWaitCursor();
-    int result = System().SHFileOperationA(&request);
+    int result = ShellApi().SHFileOperationA(&request);
     EndWaitCursor();
     return result == 0;
 }

@@ -9,11 +9,10 @@ char* AllocateSpoolerBuffer(DWORD size)
 {
     char line[64];
     std::snprintf(line, sizeof line, "Allocating a buffer of size %d\n", static_cast<int>(size));
-    System().WriteStdout(line);
-    try {
-        return new char[size];
-    } catch (const std::bad_alloc&) {
-        System().WriteStdout("Can't get memory for new data buffer\n");
-        return nullptr;
-    }
+    Process().WriteStdout(line);
+    // Zero-filled: a second call that fails leaves an empty string behind,
+    // never an unterminated one.
+    char* buffer = new (std::nothrow) char[size]();
+    if (buffer == nullptr) Process().WriteStdout("Can't get memory for new data buffer\n");
+    return buffer;
 }

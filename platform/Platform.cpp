@@ -6,5 +6,7 @@ PlatformServices current{};
 
 void InstallPlatform(const PlatformServices& services) { current = services; }
 ISpooler& Spooler() { return *current.spooler; }
-ISystem& System() { return *current.system; }
+IRegistry& Registry() { return *current.registry; }
+IShell& ShellApi() { return *current.shell; }
+IProcess& Process() { return *current.process; }
 IWindowSystem& Windows() { return *current.windows; }

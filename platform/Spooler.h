@@ -1,7 +1,7 @@
 // The print spooler, device installation and device-interface arrival
 // operations that the setup logic calls. Each passes the platform's own
 // records and answers as the system does; a failed call leaves its reason in
-// ISystem::GetLastError.
+// IProcess::GetLastError.
 #pragma once
 #include "platform/Records.h"
 

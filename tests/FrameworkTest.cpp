@@ -1,19 +1,51 @@
-// Our application framework over the simulated windows: message tables, data
-// exchange, the wait cursor and the application-level message box.
-#include "tests/Harness.h"
+// Our application framework over the simulated windows, on its own: message
+// tables, data exchange, the wait cursor, image lists, the application-level
+// message box, and what a handler's failed allocation does.
+#include <gtest/gtest.h>
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "framework/Afx.h"
+#include "tests/framework/Dialogs.h"
+#include "tests/sim/ResourceScript.h"
+#include "tests/Checks.h"
+#include "tests/sim/SimMachine.h"
 
 namespace {
 
-// A dialog on the port template, with a text bound to its edit control.
+const ResourceScript& FrameworkTemplates()
+{
+    static const ResourceScript script(SETUP_SOURCE_DIR "/tests/framework/Dialogs.rc",
+                                       SETUP_SOURCE_DIR "/tests/framework/Dialogs.h");
+    return script;
+}
+
+class Framework : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        machine.windows.resources = &FrameworkTemplates();
+        InstallPlatform(machine.Services());
+    }
+
+    SimMachine machine;
+    SimUser& user = machine.user;
+    SimWindows& screen = machine.windows;
+    CWinApp app{"Framework"};
+};
+
+// A text bound to an edit control, a list box, and a save button.
 class CTextDialog : public CDialog {
 public:
-    CTextDialog() : CDialog(IDD_PORT_SELECTION) {}
+    CTextDialog() : CDialog(IDD_TEXT) {}
 
     const MessageMap* GetMessageMap() const override
     {
         static const MessageEntry entries[] = {
-            OnCommand(BN_CLICKED, IDC_PORT_OK, &CTextDialog::OnSave),
-            OnCommand(LBN_SELCHANGE, IDC_PORT_LIST, &CTextDialog::OnSelect),
+            OnCommand(BN_CLICKED, IDC_SAVE, &CTextDialog::OnSave),
+            OnCommand(LBN_SELCHANGE, IDC_LIST, &CTextDialog::OnSelect),
         };
         static const MessageMap map(CDialog::GetMessageMap(), entries);
         return &map;
@@ -22,8 +54,8 @@ public:
     void DoDataExchange(CDataExchange* dx) override
     {
         CDialog::DoDataExchange(dx);
-        DDX_Control(dx, IDC_PORT_LIST, m_list);
-        DDX_Text(dx, IDC_CURRENT_PORT, m_text);
+        DDX_Control(dx, IDC_LIST, m_list);
+        DDX_Text(dx, IDC_TEXT, m_text);
     }
 
     BOOL OnInitDialog() override
@@ -38,29 +70,57 @@ public:
 
     void OnSave()
     {
+        if (failSave) throw std::bad_alloc();
         UpdateData(TRUE);
         saved = m_text;
         EndDialog(IDOK);
     }
 
-    void OnSelect() { selections.push_back(m_list.GetText(m_list.GetCurSel()) + "=" + std::to_string(m_list.GetItemData(m_list.GetCurSel()))); }
+    void OnSelect()
+    {
+        selections.push_back(m_list.GetText(m_list.GetCurSel()) + "=" +
+                             std::to_string(m_list.GetItemData(m_list.GetCurSel())));
+    }
 
     CListBox m_list;
     std::string m_text;
     std::string saved;
     std::vector<std::string> selections;
+    bool failSave = false;
+};
+
+// A list view given an image list, on either template.
+class CPictureDialog : public CDialog {
+public:
+    explicit CPictureDialog(UINT templateId) : CDialog(templateId) {}
+
+    void DoDataExchange(CDataExchange* dx) override
+    {
+        CDialog::DoDataExchange(dx);
+        DDX_Control(dx, IDC_PICTURES, m_list);
+    }
+
+    BOOL OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        m_images.Create(IDB_PICTURE, 0, 32, RGB(255, 255, 255));
+        m_list.SetImageList(&m_images, LVSIL_NORMAL);
+        return TRUE;
+    }
+
+    CListCtrl m_list;
+    CImageList m_images;
 };
 
 }  // namespace
 
-TEST_F(SetupTest, DataExchangeLoadsAndSavesAndTablesRouteByCodeAndId)
+TEST_F(Framework, DataExchangeLoadsAndSavesAndTablesRouteByCodeAndId)
 {
-    app = std::make_unique<CSetupApp>();
     CTextDialog dialog;
-    user.Then([&] { EXPECT_EQ(user.Control(IDD_PORT_SELECTION, IDC_CURRENT_PORT)->text, "loaded"); });
-    user.ClickItem(IDC_PORT_LIST, 1);
-    user.Then([&] { machine.windows.SetWindowTextA(user.Control(IDD_PORT_SELECTION, IDC_CURRENT_PORT)->hwnd, "typed"); });
-    user.Click(IDC_PORT_OK);
+    user.Then([&] { EXPECT_EQ(screen.Control(IDD_TEXT, IDC_TEXT)->text, "loaded"); });
+    user.ClickItem(IDC_LIST, 1);
+    user.Then([&] { screen.SetWindowTextA(screen.Control(IDD_TEXT, IDC_TEXT)->hwnd, "typed"); });
+    user.Click(IDC_SAVE);
 
     EXPECT_EQ(dialog.DoModal(), IDOK);
 
@@ -68,50 +128,94 @@ TEST_F(SetupTest, DataExchangeLoadsAndSavesAndTablesRouteByCodeAndId)
     EXPECT_EQ(dialog.selections, std::vector<std::string>{"second=42"});
 }
 
-TEST_F(SetupTest, TheWaitCursorNestsAndEndsWithTheLastEnd)
+TEST_F(Framework, AHandlerWhoseAllocationFailsLeavesTheMessageUnhandled)
 {
-    app = std::make_unique<CSetupApp>();
-    app->BeginWaitCursor();
-    app->BeginWaitCursor();
-    app->EndWaitCursor();
-    EXPECT_TRUE(user.waitCursor);
-    app->EndWaitCursor();
-    EXPECT_FALSE(user.waitCursor);
-    app->EndWaitCursor();
-    EXPECT_FALSE(user.waitCursor);
+    CTextDialog dialog;
+    dialog.failSave = true;
+    user.Click(IDC_SAVE);
+    user.Then([&] { dialog.failSave = false; });
+    user.Click(IDC_SAVE);
+
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.saved, "loaded");
 }
 
-TEST_F(SetupTest, TheApplicationBoxIsCaptionedWithTheProgramsName)
+TEST_F(Framework, TheWaitCursorNestsAndEndsWithTheLastEnd)
 {
-    machine.modulePath = "C:\\Downloads\\Corvex\\Setup.exe";
-    user.Answer(IDOK);
-    app = std::make_unique<CSetupApp>();
-    // Named on entry, as the framework's start does it.
-    app->m_appName.clear();
-    machine.HoldMutexElsewhere(SetupMutexName);
+    app.BeginWaitCursor();
+    app.BeginWaitCursor();
+    app.EndWaitCursor();
+    EXPECT_TRUE(screen.waitCursor);
+    app.EndWaitCursor();
+    EXPECT_FALSE(screen.waitCursor);
+}
+
+TEST_F(Framework, AnEndTooManyDoesNotCancelTheNextBegin)
+{
+    app.BeginWaitCursor();
+    app.EndWaitCursor();
+    app.EndWaitCursor();
+    EXPECT_FALSE(screen.waitCursor);
+    app.BeginWaitCursor();
+    EXPECT_TRUE(screen.waitCursor);
+    EXPECT_TRUE(app.IsWaitCursorShown());
+}
+
+TEST_F(Framework, OurWindowsKeepTheWaitCursorWhileTheApplicationWaits)
+{
+    CTextDialog dialog;
+    user.Then([&] { app.BeginWaitCursor(); });
+    user.Then([&] {
+        // A box of the system's own (the shell's progress, a message box) put the arrow back.
+        screen.SetWaitCursor(false);
+    });
+    user.MoveMouseOver(IDD_TEXT);
+    user.Then([&] { EXPECT_TRUE(screen.waitCursor); });
+    user.Then([&] { app.EndWaitCursor(); });
+    user.MoveMouseOver(IDD_TEXT);
+    user.Then([&] { EXPECT_FALSE(screen.waitCursor); });
+    user.Click(IDC_SAVE);
+    dialog.DoModal();
+}
+
+TEST_F(Framework, AListViewThatOwnsItsImageListDestroysItOnce)
+{
+    {
+        CPictureDialog dialog(IDD_PICTURES);
+        user.Click(IDCANCEL);
+        dialog.DoModal();
+    }
+    EXPECT_EQ(screen.LiveImageLists(), 0);
+    EXPECT_TRUE(screen.imageListErrors.empty()) << screen.imageListErrors.front();
+    EXPECT_EQ(machine.record.CountOf("ImageList_Destroy"), 1);
+}
+
+TEST_F(Framework, ASharedImageListIsDestroyedByItsObject)
+{
+    {
+        CPictureDialog dialog(IDD_SHARED_PICTURES);
+        user.Click(IDCANCEL);
+        dialog.DoModal();
+        EXPECT_EQ(screen.LiveImageLists(), 1);
+    }
+    EXPECT_EQ(screen.LiveImageLists(), 0);
+    EXPECT_TRUE(screen.imageListErrors.empty());
+}
+
+TEST_F(Framework, TheApplicationBoxIsCaptionedWithTheProgramsNameAndWarns)
+{
+    CWinApp named;
+    machine.process.modulePath = "C:\\Downloads\\Corvex\\Setup.exe";
     AfxWinMain();
-    ASSERT_EQ(app->m_appName, "Setup");
+    ASSERT_EQ(named.m_appName, "Setup");
 
+    user.Answer(IDOK).Answer(IDYES);
     AfxMessageBox("Please connect printer properly", MB_OK);
+    AfxMessageBox("Go on?", MB_YESNO);
 
-    ASSERT_EQ(user.boxes.size(), 2u);
-    EXPECT_EQ(Describe(user.boxes[1]),
-              Describe({nullptr, "Please connect printer properly", "Setup", MB_OK | MB_ICONEXCLAMATION, 0, 0}));
-}
-
-TEST_F(SetupTest, ScriptsThatOutrunTheProgramAreCaught)
-{
-    // The dialog waits for a user who has nothing more to do. The exception
-    // unwinds start-up as the normal path would: the wait window, the model
-    // dialog, then the single-instance mutex.
-    EXPECT_THROW(RunSetup(), SimScriptExhausted);
-    EXPECT_TRUE(user.Dialog(IDD_FILE_COPY)->destroyed);
-    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
-    EXPECT_LT(user.IndexOf("destroy 130"), user.IndexOf("CloseHandle"));
-    // A question nobody answers.
-    SimMachine second;
-    InstallPlatform(second.Services());
-    second.windows.Click(IDCANCEL);
-    CSetupApp secondApp;
-    EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
+    ASSERT_EQ(screen.boxes.size(), 2u);
+    EXPECT_EQ(screen.boxes[0].owner, nullptr);
+    EXPECT_EQ(screen.boxes[0].caption, "Setup");
+    EXPECT_EQ(screen.boxes[0].style, UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(screen.boxes[1].style, UINT(MB_YESNO | MB_ICONQUESTION));
 }

@@ -5,11 +5,13 @@
 #include <memory>
 #include <string>
 
-#include "app/ModelProfile.h"
 #include "app/SetupApp.h"
-#include "app/SetupTexts.h"
-#include "platform/sim/SimMachine.h"
+#include "ports/PortSelection.h"
+#include "profile/ModelProfile.h"
+#include "profile/SetupTexts.h"
 #include "resources/resource.h"
+#include "tests/Checks.h"
+#include "tests/sim/SimMachine.h"
 
 class SetupTest : public ::testing::Test {
 protected:
@@ -24,9 +26,9 @@ protected:
     {
         for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Corvex.HLP", "Uninstall.exe",
                                  "Setup.exe"})
-            machine.AddFile(machine.currentDirectory + "\\" + name, std::string("package file ") + name);
-        machine.AddFile(machine.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "status monitor");
-        machine.AddFile(machine.currentDirectory + "\\ReadMe.txt", "not part of the driver");
+            machine.files.AddFile(machine.files.currentDirectory + "\\" + name, std::string("package file ") + name);
+        machine.files.AddFile(machine.files.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "status monitor");
+        machine.files.AddFile(machine.files.currentDirectory + "\\ReadMe.txt", "not part of the driver");
     }
 
     // Starts Setup.exe and answers its exit code; the application object
@@ -45,14 +47,20 @@ protected:
     // The user leaves a dialog by Cancel and confirms.
     void LeaveByCancel(int cancelId = IDCANCEL) { user.Click(cancelId).Answer(IDYES); }
 
-    SimWindow* ModelDialog() { return user.Dialog(IDD_SETUP_DIALOG); }
-    SimWindow* ModelControl(int id) { return user.Control(IDD_SETUP_DIALOG, id); }
+    SimWindow* ModelDialog() { return screen.Dialog(IDD_SETUP_DIALOG); }
+    SimWindow* ModelControl(int id) { return screen.Control(IDD_SETUP_DIALOG, id); }
 
     SimMachine machine;
-    SimWindows& user = machine.windows;
+    SimUser& user = machine.user;
+    SimWindows& screen = machine.windows;
+    SimCallRecord& record = machine.record;
     std::unique_ptr<CSetupApp> app;
     bool exited = false;
 };
+
+// The suites, named by the area they test.
+class StartUp : public SetupTest {};
+class ModelSelection : public SetupTest {};
 
 // A message box as the tests compare it.
 inline std::string Describe(const SimMessageBox& box)

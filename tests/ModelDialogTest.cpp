@@ -8,7 +8,7 @@ const std::string kExitQuestion =
 
 }  // namespace
 
-TEST_F(SetupTest, TheModelDialogShowsTheConfiguredModel)
+TEST_F(ModelSelection, TheModelDialogShowsTheConfiguredModel)
 {
     user.Then([&] {
         SimWindow* dialog = ModelDialog();
@@ -38,11 +38,11 @@ TEST_F(SetupTest, TheModelDialogShowsTheConfiguredModel)
     LeaveByCancel();
     RunSetup();
 
-    EXPECT_EQ(machine.CallsOf("ImageList_LoadImageA").at(0).arguments, "129, 0, 32, 0xffffff, 0, 0");
-    EXPECT_TRUE(user.unhandledMessages.empty()) << user.unhandledMessages.front();
+    EXPECT_EQ(machine.record.CallsOf("ImageList_LoadImageA").at(0).arguments, "129, 0, 32, 0xffffff, 0, 0");
+    EXPECT_TRUE(screen.unhandledMessages.empty()) << screen.unhandledMessages.front();
 }
 
-TEST_F(SetupTest, ClicksInTheModelListEnableOkButKeyboardSelectionDoesNot)
+TEST_F(ModelSelection, ClicksInTheModelListEnableOkButKeyboardSelectionDoesNot)
 {
     auto okEnabled = [&] { return ModelControl(IDOK)->enabled; };
     user.ClickItem(IDC_MODEL_LIST, -1).Then([&] { EXPECT_FALSE(okEnabled()); });
@@ -56,24 +56,24 @@ TEST_F(SetupTest, ClicksInTheModelListEnableOkButKeyboardSelectionDoesNot)
     user.ClickItem(IDC_MODEL_LIST, -1).Click(IDOK).Then([&] { EXPECT_FALSE(ModelDialog()->ended); });
     LeaveByCancel();
     RunSetup();
-    EXPECT_TRUE(user.Happened("ignored click 1"));
-    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 0);
+    EXPECT_TRUE(record.Happened("ignored click 1"));
+    EXPECT_EQ(machine.record.CountOf("SHFileOperationA"), 0);
 }
 
-TEST_F(SetupTest, EscapeDoesNothingInTheModelDialog)
+TEST_F(ModelSelection, EscapeDoesNothingInTheModelDialog)
 {
     user.Press(VK_ESCAPE).Then([&] {
-        EXPECT_TRUE(user.boxes.empty());
+        EXPECT_TRUE(screen.boxes.empty());
         EXPECT_TRUE(ModelDialog()->visible);
     });
     LeaveByCancel();
     RunSetup();
-    EXPECT_TRUE(user.Happened("key dropped 0x1b"));
+    EXPECT_TRUE(record.Happened("key dropped 0x1b"));
 }
 
 enum class WayOut { CancelButton, CloseBox, AltF4 };
 
-class ModelDialogExitTest : public SetupTest, public ::testing::WithParamInterface<WayOut> {
+class ModelSelectionExit : public SetupTest, public ::testing::WithParamInterface<WayOut> {
 protected:
     void Leave()
     {
@@ -85,7 +85,7 @@ protected:
     }
 };
 
-TEST_P(ModelDialogExitTest, AsksFirstAndNoKeepsTheDialogAsItWas)
+TEST_P(ModelSelectionExit, AsksFirstAndNoKeepsTheDialogAsItWas)
 {
     Leave();
     user.Answer(IDNO).Then([&] {
@@ -98,15 +98,15 @@ TEST_P(ModelDialogExitTest, AsksFirstAndNoKeepsTheDialogAsItWas)
 
     EXPECT_EQ(RunSetup(), 0);
 
-    ASSERT_EQ(user.boxes.size(), 2u);
-    for (const SimMessageBox& box : user.boxes) {
+    ASSERT_EQ(screen.boxes.size(), 2u);
+    for (const SimMessageBox& box : screen.boxes) {
         EXPECT_EQ(box.text, kExitQuestion);
         EXPECT_EQ(box.caption, "Corvex Printer Driver - Setup");
         EXPECT_EQ(box.style, UINT(MB_YESNO | MB_ICONQUESTION));
         EXPECT_EQ(box.owner, ModelDialog()->hwnd);
     }
-    EXPECT_TRUE(user.Happened("end 102 2"));
-    EXPECT_EQ(machine.CountOf("GetPrinterDriverDirectoryA"), 0);
+    EXPECT_TRUE(record.Happened("end 102 2"));
+    EXPECT_EQ(machine.record.CountOf("GetPrinterDriverDirectoryA"), 0);
 }
 
 std::string WayName(const ::testing::TestParamInfo<WayOut>& info)
@@ -119,81 +119,80 @@ std::string WayName(const ::testing::TestParamInfo<WayOut>& info)
     return "";
 }
 
-INSTANTIATE_TEST_SUITE_P(Ways, ModelDialogExitTest,
+INSTANTIATE_TEST_SUITE_P(Ways, ModelSelectionExit,
                          ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4), WayName);
 
-TEST_F(SetupTest, OkStagesThePackageHidesTheDialogAndEndsWithOk)
+TEST_F(ModelSelection, OkStagesThePackageHidesTheDialogAndEndsWithOk)
 {
     AddPackage();
     user.Click(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
     EXPECT_FALSE(exited);
-    EXPECT_TRUE(user.boxes.empty());
-    EXPECT_EQ(machine.FilesIn(machine.driverDirectory),
+    EXPECT_TRUE(screen.boxes.empty());
+    EXPECT_EQ(machine.files.FilesIn(machine.spooler.driverDirectory),
               (std::vector<std::string>{"CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
                                         "Setup.exe", "Uninstall.exe"}));
-    EXPECT_LT(user.IndexOf("SHFileOperationA"), user.IndexOf("hide 102"));
-    EXPECT_LT(user.IndexOf("hide 102"), user.IndexOf("end 102 1"));
-    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+    EXPECT_TRUE(InOrder(record, {"SHFileOperationA", "hide 102", "end 102 1"}));
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 }
 
-TEST_F(SetupTest, EnterPressesOk)
+TEST_F(ModelSelection, EnterPressesOk)
 {
     AddPackage();
     user.Press(VK_RETURN);
     RunSetup();
-    EXPECT_TRUE(user.Happened("end 102 1"));
-    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 1);
+    EXPECT_TRUE(record.Happened("end 102 1"));
+    EXPECT_EQ(machine.record.CountOf("SHFileOperationA"), 1);
 }
 
-TEST_F(SetupTest, TheModelListSelectionDoesNotChangeWhatIsInstalled)
+TEST_F(ModelSelection, TheModelListSelectionDoesNotChangeWhatIsInstalled)
 {
     AddPackage();
     user.ClickItem(IDC_MODEL_LIST, -1).ClickItem(IDC_MODEL_LIST, 0).Click(IDOK);
     RunSetup();
-    EXPECT_TRUE(machine.FileExists(machine.driverDirectory + "\\ESC_QRT_BILL.GPD"));
+    EXPECT_TRUE(machine.files.FileExists(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD"));
 }
 
-TEST_F(SetupTest, AFailedDriverDirectoryQueryIsReportedAndSetupGoesOn)
+TEST_F(ModelSelection, AFailedDriverDirectoryQueryIsReportedAndSetupGoesOn)
 {
     AddPackage();
-    machine.Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED);
+    machine.record.Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED);
     user.Click(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(Describe(user.boxes[0]),
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]),
               Describe({nullptr, "Unexpected error 0x001C occured.", SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
-    EXPECT_EQ(machine.CountOf("SHFileOperationA"), 0);
-    EXPECT_TRUE(user.Happened("end 102 1"));
-    EXPECT_FALSE(user.waitCursor);
+    EXPECT_EQ(machine.record.CountOf("SHFileOperationA"), 0);
+    EXPECT_TRUE(record.Happened("end 102 1"));
+    EXPECT_FALSE(screen.waitCursor);
 }
 
-TEST_F(SetupTest, AFailedCopyEndsTheProcessWithExitCodeOne)
+TEST_F(ModelSelection, AFailedCopyEndsTheProcessWithExitCodeOne)
 {
     AddPackage();
-    machine.Fail("SHFileOperationA", 0x402);
+    machine.record.Fail("SHFileOperationA", 0x402);
     user.Click(IDOK);
 
     EXPECT_EQ(RunSetup(), 1);
 
     EXPECT_TRUE(exited);
-    EXPECT_TRUE(user.boxes.empty());
-    EXPECT_FALSE(user.Happened("hide 102"));
-    EXPECT_FALSE(user.Happened("end 102 1"));
+    EXPECT_TRUE(screen.boxes.empty());
+    EXPECT_FALSE(record.Happened("hide 102"));
+    EXPECT_FALSE(record.Happened("end 102 1"));
 }
 
-TEST_F(SetupTest, AMinimisedModelDialogDrawsItsIconCentred)
+TEST_F(ModelSelection, AMinimisedModelDialogDrawsItsIconCentred)
 {
     user.Minimize().Then([&] {
-        ASSERT_EQ(user.drawnIcons.size(), 1u);
+        ASSERT_EQ(screen.drawnIcons.size(), 1u);
         RECT client;
         machine.windows.GetClientRect(ModelDialog()->hwnd, &client);
-        EXPECT_EQ(user.drawnIcons[0].x, (client.right - 32 + 1) / 2);
-        EXPECT_EQ(user.drawnIcons[0].y, (client.bottom - 32 + 1) / 2);
-        EXPECT_EQ(user.drawnIcons[0].icon, ModelDialog()->bigIcon);
-        EXPECT_TRUE(user.Happened("erase icon background 102"));
+        EXPECT_EQ(screen.drawnIcons[0].x, (client.right - 32 + 1) / 2);
+        EXPECT_EQ(screen.drawnIcons[0].y, (client.bottom - 32 + 1) / 2);
+        EXPECT_EQ(screen.drawnIcons[0].icon, ModelDialog()->bigIcon);
+        EXPECT_TRUE(record.Happened("erase icon background 102"));
         // The icon also stands for the window while it is dragged.
         LRESULT dragIcon = machine.windows.SendMessageA(ModelDialog()->hwnd, WM_QUERYDRAGICON, 0, 0);
         EXPECT_EQ(reinterpret_cast<HICON>(dragIcon), ModelDialog()->bigIcon);
@@ -202,12 +201,25 @@ TEST_F(SetupTest, AMinimisedModelDialogDrawsItsIconCentred)
     RunSetup();
 }
 
-TEST_F(SetupTest, ARestoredModelDialogPaintsAsUsual)
+TEST_F(ModelSelection, ARestoredModelDialogPaintsAsUsual)
 {
     user.Then([&] {
+        size_t before = record.events.size();
         machine.windows.SendMessageA(ModelDialog()->hwnd, WM_PAINT, 0, 0);
-        EXPECT_TRUE(user.drawnIcons.empty());
+        ASSERT_GT(record.events.size(), before);
+        EXPECT_EQ(record.events.back().what, "paint 102");
+        EXPECT_TRUE(screen.drawnIcons.empty());
     });
     LeaveByCancel();
     RunSetup();
+}
+
+TEST_F(ModelSelection, TheModelPictureListIsDestroyedOnceWithTheList)
+{
+    // The list view has no LVS_SHAREIMAGELISTS: it destroys the picture list itself.
+    LeaveByCancel();
+    RunSetup();
+    EXPECT_EQ(screen.LiveImageLists(), 0);
+    EXPECT_TRUE(screen.imageListErrors.empty()) << screen.imageListErrors.front();
+    EXPECT_EQ(record.CountOf("ImageList_Destroy"), 1);
 }

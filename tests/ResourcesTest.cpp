@@ -8,7 +8,7 @@
 #include <set>
 #include <string>
 
-#include "platform/sim/ResourceScript.h"
+#include "tests/sim/ResourceScript.h"
 #include "resources/resource.h"
 
 namespace {
@@ -107,10 +107,9 @@ TEST(Resources, TheWaitWindowTemplateHasNoCloseBox)
     const RcDialog& dialog = *Script().Dialog(IDD_FILE_COPY);
     EXPECT_EQ(dialog.width, 225);
     EXPECT_EQ(dialog.height, 78);
-    EXPECT_EQ(dialog.styles.count("WS_SYSMENU"), 0u);
-    for (const char* style : {"WS_CAPTION", "WS_VISIBLE", "DS_MODALFRAME", "DS_CENTER", "DS_SETFONT", "DS_FIXEDSYS",
-                              "DS_3DLOOK"})
-        EXPECT_EQ(dialog.styles.count(style), 1u) << style;
+    // Exactly these: no WS_SYSMENU, so no close box, and no WS_POPUP either.
+    EXPECT_EQ(dialog.styles, (std::set<std::string>{"WS_CAPTION", "WS_VISIBLE", "DS_MODALFRAME", "DS_CENTER",
+                                                     "DS_SETFONT", "DS_FIXEDSYS", "DS_3DLOOK"}));
     const RcControl& text = ControlOf(dialog, IDC_WAIT_TEXT);
     EXPECT_EQ(text.text, "Now the printer will be installed ...\nPlease wait ...");
     EXPECT_EQ(Rect(text), "93,30,119,18");

@@ -2,7 +2,7 @@
 #include "install/FileCopy.h"
 #include "tests/Harness.h"
 
-class StagingTest : public SetupTest {
+class Staging : public SetupTest {
 protected:
     void SetUp() override
     {
@@ -27,93 +27,93 @@ protected:
     std::string stagedDirectory;
 };
 
-TEST_F(StagingTest, TheDriverDirectoryIsAskedForInTwoCalls)
+TEST_F(Staging, TheDriverDirectoryIsAskedForInTwoCalls)
 {
     EXPECT_EQ(Stage(), -1);
 
-    std::vector<SimCall> queries = machine.CallsOf("GetPrinterDriverDirectoryA");
+    std::vector<SimCall> queries = machine.record.CallsOf("GetPrinterDriverDirectoryA");
     ASSERT_EQ(queries.size(), 2u);
-    size_t needed = machine.driverDirectory.size() + 1;
+    size_t needed = machine.spooler.driverDirectory.size() + 1;
     EXPECT_EQ(queries[0].arguments, "(null), (null), 1, 10");
     EXPECT_EQ(queries[1].arguments, "(null), (null), 1, " + std::to_string(needed));
-    EXPECT_EQ(machine.standardOutput, "Allocating a buffer of size " + std::to_string(needed) + "\n");
-    EXPECT_EQ(stagedDirectory, machine.driverDirectory);
+    EXPECT_EQ(machine.process.standardOutput, "Allocating a buffer of size " + std::to_string(needed) + "\n");
+    EXPECT_EQ(stagedDirectory, machine.spooler.driverDirectory);
 }
 
-TEST_F(StagingTest, TheCopyRequestNamesThePackagePatternsAndTheDirectory)
+TEST_F(Staging, TheCopyRequestNamesThePackagePatternsAndTheDirectory)
 {
     Stage();
-    ASSERT_EQ(machine.CountOf("SHFileOperationA"), 1);
-    EXPECT_EQ(machine.CallsOf("SHFileOperationA")[0].arguments,
-              "func=2, flags=0x210, from=[*.GPD][*.DLL][*.INF][*.HLP][*.EXE], to=[" + machine.driverDirectory +
-                  "], hwnd=none, wait cursor");
-    EXPECT_FALSE(machine.FileExists(machine.driverDirectory + "\\ReadMe.txt"));
-    EXPECT_FALSE(machine.FileExists(machine.driverDirectory + "\\QL70TILLMATE(ESCP).exe"));
-    EXPECT_FALSE(user.waitCursor);
-    EXPECT_LT(user.IndexOf("cursor wait"), user.IndexOf("GetPrinterDriverDirectoryA"));
+    ASSERT_EQ(machine.record.CountOf("SHFileOperationA"), 1);
+    EXPECT_EQ(machine.record.CallsOf("SHFileOperationA")[0].arguments,
+              "func=2, flags=0x210, from=[*.GPD][*.DLL][*.INF][*.HLP][*.EXE], to=[" + machine.spooler.driverDirectory +
+                  "], hwnd=none");
+    EXPECT_FALSE(machine.files.FileExists(machine.spooler.driverDirectory + "\\ReadMe.txt"));
+    EXPECT_FALSE(machine.files.FileExists(machine.spooler.driverDirectory + "\\QL70TILLMATE(ESCP).exe"));
+    EXPECT_FALSE(screen.waitCursor);
+    EXPECT_TRUE(InOrder(record, {"cursor wait", "GetPrinterDriverDirectoryA", "SHFileOperationA", "cursor normal"}));
 }
 
-TEST_F(StagingTest, APackageFileAlreadyThereIsReplacedWithoutAQuestion)
+TEST_F(Staging, APackageFileAlreadyThereIsReplacedWithoutAQuestion)
 {
-    machine.AddFile(machine.driverDirectory + "\\ESC_QRT_BILL.GPD", "an older description");
+    machine.files.AddFile(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD", "an older description");
     Stage();
-    EXPECT_EQ(machine.FileContent(machine.driverDirectory + "\\ESC_QRT_BILL.GPD"), "package file ESC_QRT_BILL.GPD");
-    EXPECT_TRUE(user.boxes.empty());
+    EXPECT_EQ(machine.files.FileContent(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD"), "package file ESC_QRT_BILL.GPD");
+    EXPECT_TRUE(screen.boxes.empty());
 }
 
-TEST_F(StagingTest, AShortDirectoryIsAnsweredByTheFirstCall)
+TEST_F(Staging, AShortDirectoryIsAnsweredByTheFirstCall)
 {
-    machine.driverDirectory = "C:\\Drv";
-    machine.AddFolder(machine.driverDirectory);
+    machine.spooler.driverDirectory = "C:\\Drv";
+    machine.files.AddFolder(machine.spooler.driverDirectory);
     Stage();
-    EXPECT_EQ(machine.CountOf("GetPrinterDriverDirectoryA"), 1);
-    EXPECT_EQ(machine.standardOutput, "");
-    EXPECT_TRUE(machine.FileExists("C:\\Drv\\CORVEX_ESCP.INF"));
+    EXPECT_EQ(machine.record.CountOf("GetPrinterDriverDirectoryA"), 1);
+    EXPECT_EQ(machine.process.standardOutput, "");
+    EXPECT_TRUE(machine.files.FileExists("C:\\Drv\\CORVEX_ESCP.INF"));
 }
 
-TEST_F(StagingTest, EitherFailingQueryShowsTheDirectoryErrorOnce)
+TEST_F(Staging, EitherFailingQueryShowsTheDirectoryErrorOnce)
 {
     for (int failingCall : {1, 2}) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
-        fresh.Fail("GetPrinterDriverDirectoryA", failingCall == 1 ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER,
+        fresh.record.Fail("GetPrinterDriverDirectoryA", failingCall == 1 ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER,
                    failingCall);
         EXPECT_EQ(Stage(), -1);
         ASSERT_EQ(fresh.windows.boxes.size(), 1u) << "call " << failingCall;
         EXPECT_EQ(fresh.windows.boxes[0].text, "Unexpected error 0x001C occured.");
         EXPECT_EQ(fresh.windows.boxes[0].owner, nullptr);
         EXPECT_EQ(fresh.windows.boxes[0].style, UINT(MB_OK | MB_ICONERROR));
-        EXPECT_EQ(fresh.CountOf("SHFileOperationA"), 0);
+        EXPECT_EQ(fresh.record.CountOf("SHFileOperationA"), 0);
         EXPECT_FALSE(fresh.windows.waitCursor);
     }
     InstallPlatform(machine.Services());
 }
 
-TEST_F(StagingTest, AFailedCopyEndsTheProcessWithExitCodeOne)
+TEST_F(Staging, AFailedCopyEndsTheProcessWithExitCodeOne)
 {
-    machine.Fail("SHFileOperationA", ERROR_ACCESS_DENIED);
+    machine.record.Fail("SHFileOperationA", ERROR_ACCESS_DENIED);
     EXPECT_EQ(Stage(), 1);
-    EXPECT_TRUE(user.boxes.empty());
+    EXPECT_TRUE(screen.boxes.empty());
 }
 
-TEST_F(StagingTest, NeitherEnterNorEscapeClosesTheWaitWindow)
+TEST_F(Staging, NeitherEnterNorEscapeClosesTheWaitWindow)
 {
     CFileCopy wait;
     ASSERT_TRUE(wait.Create(IDD_FILE_COPY));
-    SimWindow* window = user.Dialog(IDD_FILE_COPY);
+    SimWindow* window = screen.Dialog(IDD_FILE_COPY);
     EXPECT_TRUE(window->visible);
     EXPECT_FALSE(window->Has("WS_SYSMENU"));
-    EXPECT_EQ(user.Control(IDD_FILE_COPY, IDC_WAIT_TEXT)->text, "Now the printer will be installed ...\nPlease wait ...");
+    EXPECT_EQ(screen.Control(IDD_FILE_COPY, IDC_WAIT_TEXT)->text, "Now the printer will be installed ...\nPlease wait ...");
 
     user.Press(VK_RETURN).Press(VK_ESCAPE);
     Windows().RunMessageLoop();
 
     EXPECT_TRUE(window->visible);
     EXPECT_FALSE(window->ended);
-    EXPECT_TRUE(user.Happened("key dropped 0x1b"));
+    EXPECT_TRUE(record.Happened("key dropped 0x1b"));
 }
 
-TEST_F(StagingTest, TheWaitWindowGoesWithItsObject)
+TEST_F(Staging, TheWaitWindowGoesWithItsObject)
 {
     {
         CFileCopy wait;
@@ -121,5 +121,5 @@ TEST_F(StagingTest, TheWaitWindowGoesWithItsObject)
         wait.ShowNow();
         wait.ShowWindow(SW_HIDE);
     }
-    EXPECT_TRUE(user.Dialog(IDD_FILE_COPY)->destroyed);
+    EXPECT_TRUE(screen.Dialog(IDD_FILE_COPY)->destroyed);
 }

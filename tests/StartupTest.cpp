@@ -15,97 +15,97 @@ std::string Refusal(const std::string& text) { return Describe({nullptr, text, S
 
 }  // namespace
 
-TEST_F(SetupTest, SecondCopyIsRefusedWhileTheFirstRuns)
+TEST_F(StartUp, SecondCopyIsRefusedWhileTheFirstRuns)
 {
-    machine.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
+    machine.process.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
 
     EXPECT_EQ(RunSetup(), 0);
 
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(Describe(user.boxes[0]), Refusal(kAnotherInstance));
-    EXPECT_EQ(machine.CountOf("GetVersionExA"), 0);
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]), Refusal(kAnotherInstance));
+    EXPECT_EQ(machine.record.CountOf("GetVersionExA"), 0);
     EXPECT_EQ(ModelDialog(), nullptr);
-    EXPECT_FALSE(user.Happened("create 130"));
+    EXPECT_FALSE(record.Happened("create 130"));
 }
 
-TEST_F(SetupTest, ASecondInstanceWithoutRightsOnAnOldSystemHearsOnlyOfTheFirst)
+TEST_F(StartUp, ASecondInstanceWithoutRightsOnAnOldSystemHearsOnlyOfTheFirst)
 {
-    machine.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
-    machine.majorVersion = 5;
-    machine.administrator = false;
+    machine.process.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
+    machine.process.majorVersion = 5;
+    machine.process.administrator = false;
     RunSetup();
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(user.boxes[0].text, kAnotherInstance);
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, kAnotherInstance);
 }
 
-TEST_F(SetupTest, AnOldSystemIsRefusedBeforeTheRightsAreAsked)
+TEST_F(StartUp, AnOldSystemIsRefusedBeforeTheRightsAreAsked)
 {
-    machine.majorVersion = 5;
-    machine.administrator = false;
+    machine.process.majorVersion = 5;
+    machine.process.administrator = false;
     RunSetup();
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(user.boxes[0].text, kWrongSystem);
-    EXPECT_EQ(machine.CountOf("IsUserAnAdmin"), 0);
-    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, kWrongSystem);
+    EXPECT_EQ(machine.record.CountOf("IsUserAnAdmin"), 0);
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 }
 
-TEST_F(SetupTest, MissingRightsAreRefusedAfterTheVersionCheck)
+TEST_F(StartUp, MissingRightsAreRefusedAfterTheVersionCheck)
 {
-    machine.administrator = false;
+    machine.process.administrator = false;
     RunSetup();
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(Describe(user.boxes[0]), Refusal(kNoRights));
-    EXPECT_EQ(machine.CountOf("GetVersionExA"), 1);
-    EXPECT_EQ(machine.CountOf("InitCommonControls"), 0);
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]), Refusal(kNoRights));
+    EXPECT_EQ(machine.record.CountOf("GetVersionExA"), 1);
+    EXPECT_EQ(machine.record.CountOf("InitCommonControls"), 0);
     EXPECT_EQ(ModelDialog(), nullptr);
 }
 
-TEST_F(SetupTest, AFailedVersionQueryReadsAsNoSupportedSystem)
+TEST_F(StartUp, AFailedVersionQueryReadsAsNoSupportedSystem)
 {
-    machine.Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
+    machine.record.Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
     RunSetup();
-    ASSERT_EQ(user.boxes.size(), 1u);
-    EXPECT_EQ(user.boxes[0].text, kWrongSystem);
-    EXPECT_EQ(machine.CallsOf("GetVersionExA").at(0).arguments, "148");
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, kWrongSystem);
+    EXPECT_EQ(machine.record.CallsOf("GetVersionExA").at(0).arguments, "148");
 }
 
-TEST_F(SetupTest, TheMutexIsFreedWhenSetupEndsSoANewStartSucceeds)
+TEST_F(StartUp, TheMutexIsFreedWhenSetupEndsSoANewStartSucceeds)
 {
     LeaveByCancel();
     RunSetup();
-    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 
     LeaveByCancel();
     RunSetup();
-    ASSERT_EQ(user.boxes.size(), 2u);
-    EXPECT_EQ(user.boxes[1].text.rfind("Setup is not complete.", 0), 0u);
-    EXPECT_FALSE(machine.MutexOpen(SetupMutexName));
+    ASSERT_EQ(screen.boxes.size(), 2u);
+    EXPECT_EQ(screen.boxes[1].text.rfind("Setup is not complete.", 0), 0u);
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 }
 
-TEST_F(SetupTest, TheMutexIsHeldForTheWholeUserInterface)
+TEST_F(StartUp, TheMutexIsHeldForTheWholeUserInterface)
 {
-    user.Then([&] { EXPECT_TRUE(machine.MutexOpen(SetupMutexName)); });
+    user.Then([&] { EXPECT_TRUE(machine.process.MutexOpen(SetupMutexName)); });
     LeaveByCancel();
     RunSetup();
-    EXPECT_EQ(machine.CallsOf("CreateMutexA").at(0).arguments,
+    EXPECT_EQ(machine.record.CallsOf("CreateMutexA").at(0).arguments,
               "0, \"Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}\"");
 }
 
-TEST_F(SetupTest, AMutexThatCannotBeCreatedDoesNotStopSetup)
+TEST_F(StartUp, AMutexThatCannotBeCreatedDoesNotStopSetup)
 {
-    machine.Fail("CreateMutexA", ERROR_ACCESS_DENIED);
+    machine.record.Fail("CreateMutexA", ERROR_ACCESS_DENIED);
     LeaveByCancel();
     RunSetup();
     EXPECT_NE(ModelDialog(), nullptr);
-    EXPECT_EQ(machine.CountOf("CloseHandle"), 0);
+    EXPECT_EQ(machine.record.CountOf("CloseHandle"), 0);
 }
 
-class SystemVersionTest : public SetupTest, public ::testing::WithParamInterface<std::pair<DWORD, DWORD>> {};
+class StartUpVersions : public SetupTest, public ::testing::WithParamInterface<std::pair<DWORD, DWORD>> {};
 
-TEST_P(SystemVersionTest, OnlyMajorVersionSixRuns)
+TEST_P(StartUpVersions, OnlyMajorVersionSixRuns)
 {
-    machine.majorVersion = GetParam().first;
-    machine.minorVersion = GetParam().second;
+    machine.process.majorVersion = GetParam().first;
+    machine.process.minorVersion = GetParam().second;
     bool supported = GetParam().first == 6;
     if (supported) LeaveByCancel();
 
@@ -114,23 +114,23 @@ TEST_P(SystemVersionTest, OnlyMajorVersionSixRuns)
     if (supported) {
         EXPECT_NE(ModelDialog(), nullptr);
     } else {
-        ASSERT_EQ(user.boxes.size(), 1u);
-        EXPECT_EQ(Describe(user.boxes[0]), Refusal(kWrongSystem));
+        ASSERT_EQ(screen.boxes.size(), 1u);
+        EXPECT_EQ(Describe(screen.boxes[0]), Refusal(kWrongSystem));
         EXPECT_EQ(ModelDialog(), nullptr);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, SystemVersionTest,
+INSTANTIATE_TEST_SUITE_P(Versions, StartUpVersions,
                          ::testing::Values(std::make_pair(5u, 1u), std::make_pair(6u, 0u), std::make_pair(6u, 1u),
                                            std::make_pair(6u, 2u), std::make_pair(6u, 3u), std::make_pair(10u, 0u)),
                          [](const ::testing::TestParamInfo<std::pair<DWORD, DWORD>>& info) {
                              return "Windows" + std::to_string(info.param.first) + "_" + std::to_string(info.param.second);
                          });
 
-TEST_F(SetupTest, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
+TEST_F(StartUp, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
 {
     user.Then([&] {
-        SimWindow* wait = user.Dialog(IDD_FILE_COPY);
+        SimWindow* wait = screen.Dialog(IDD_FILE_COPY);
         EXPECT_FALSE(wait->visible);
         EXPECT_EQ(wait->parent, nullptr);
         EXPECT_TRUE(ModelDialog()->visible);
@@ -138,18 +138,18 @@ TEST_F(SetupTest, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
     LeaveByCancel();
     RunSetup();
 
-    EXPECT_EQ(user.TimeOf("show 130"), 0u);
+    EXPECT_EQ(record.TimeOf("show 130"), 0u);
     // Painted at once, before the thread blocks.
-    EXPECT_LT(user.IndexOf("paint 130"), user.IndexOf("Sleep"));
-    EXPECT_EQ(machine.CallsOf("Sleep").at(0).arguments, "1000");
-    EXPECT_EQ(user.TimeOf("hide 130"), 1000u);
-    EXPECT_LT(user.IndexOf("hide 130"), user.IndexOf("show 102"));
-    EXPECT_EQ(user.TimeOf("show 102"), 1000u);
+    EXPECT_TRUE(InOrder(record, {"paint 130", "Sleep"}));
+    EXPECT_EQ(machine.record.CallsOf("Sleep").at(0).arguments, "1000");
+    EXPECT_EQ(record.TimeOf("hide 130"), 1000u);
+    EXPECT_TRUE(InOrder(record, {"hide 130", "show 102"}));
+    EXPECT_EQ(record.TimeOf("show 102"), 1000u);
     // The hidden wait window stays until the model dialog has returned.
-    EXPECT_LT(user.IndexOf("end 102 2"), user.IndexOf("destroy 130"));
+    EXPECT_TRUE(InOrder(record, {"end 102 2", "destroy 130"}));
 }
 
-TEST_F(SetupTest, StartUpPreparesTheFrameworkAndReturnsFalse)
+TEST_F(StartUp, StartUpPreparesTheFrameworkAndReturnsFalse)
 {
     LeaveByCancel();
     EXPECT_EQ(RunSetup(), 0);
@@ -157,6 +157,23 @@ TEST_F(SetupTest, StartUpPreparesTheFrameworkAndReturnsFalse)
     EXPECT_EQ(app->m_appName, "Setup");
     EXPECT_EQ(app->m_registryKey, "Local AppWizard-Generated Applications");
     EXPECT_EQ(app->m_pMainWnd, nullptr);
-    EXPECT_LT(user.IndexOf("InitCommonControls"), user.IndexOf("create 102"));
+    EXPECT_TRUE(InOrder(record, {"InitCommonControls", "create 102"}));
     EXPECT_FALSE(exited);
+}
+
+TEST_F(StartUp, ScriptsThatOutrunTheProgramAreCaught)
+{
+    // The dialog waits for a user who has nothing more to do. The exception
+    // unwinds start-up as the normal path would: the wait window, the model
+    // dialog, then the single-instance mutex.
+    EXPECT_THROW(RunSetup(), SimScriptExhausted);
+    EXPECT_TRUE(screen.Dialog(IDD_FILE_COPY)->destroyed);
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
+    EXPECT_TRUE(InOrder(record, {"destroy 130", "CloseHandle"}));
+    // A question nobody answers.
+    SimMachine second;
+    InstallPlatform(second.Services());
+    second.user.Click(IDCANCEL);
+    CSetupApp secondApp;
+    EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
 }

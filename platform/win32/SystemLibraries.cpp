@@ -4,6 +4,35 @@
 
 namespace {
 
+struct LoadedFunction {
+    SystemFunction function;
+    const char* dll;
+    const char* name;  // null: taken by its ordinal
+    WORD ordinal;
+};
+
+// Every function that Setup.exe loads at run time, and why:
+const LoadedFunction kFunctions[] = {
+    // winspool.drv is not a KnownDLL: a static import would be looked up in
+    // the program's own folder first.
+    {SystemFunction::GetPrinterDriverDirectoryA, "winspool.drv", "GetPrinterDriverDirectoryA", 0},
+    {SystemFunction::AddPrinterDriverA, "winspool.drv", "AddPrinterDriverA", 0},
+    {SystemFunction::AddPrinterA, "winspool.drv", "AddPrinterA", 0},
+    {SystemFunction::ClosePrinter, "winspool.drv", "ClosePrinter", 0},
+    // As the spooler's import library gives it: by ordinal.
+    {SystemFunction::SetDefaultPrinterA, "winspool.drv", nullptr, 202},
+    {SystemFunction::EnumPortsA, "winspool.drv", "EnumPortsA", 0},
+    // The shell's import library gives these by ordinal; shell32 itself is a
+    // KnownDLL, but taking them here keeps every ordinal in this one table.
+    {SystemFunction::SHCreateDirectory, "shell32.dll", nullptr, 165},
+    {SystemFunction::IsUserAnAdmin, "shell32.dll", nullptr, 680},
+    // comctl32 must be resolved through the manifest's side-by-side
+    // redirection to version 6, which applies when it is loaded by name.
+    {SystemFunction::InitCommonControls, "comctl32.dll", nullptr, 17},
+    {SystemFunction::ImageList_LoadImageA, "comctl32.dll", "ImageList_LoadImageA", 0},
+    {SystemFunction::ImageList_Destroy, "comctl32.dll", "ImageList_Destroy", 0},
+};
+
 // Systems before Windows 8 (and Windows 7 without KB2533623) lack this flag.
 const DWORD kLoadLibrarySearchSystem32 = 0x00000800;
 bool searchRestricted = false;
@@ -26,6 +55,13 @@ HMODULE Load(const char* dll)
     return LoadLibraryA(path.c_str());
 }
 
+// Before any other static object is constructed and long before anything is
+// loaded on demand, keep the DLL search out of the folder we were started from.
+struct RestrictDllSearchFirst {
+    RestrictDllSearchFirst() { SystemLibraries::RestrictDllSearch(); }
+};
+RestrictDllSearchFirst restrictDllSearchFirst __attribute__((init_priority(101)));
+
 }  // namespace
 
 namespace SystemLibraries {
@@ -44,16 +80,15 @@ void RestrictDllSearch()
     SetDllDirectoryA("");
 }
 
-FARPROC Function(const char* dll, const char* name)
+FARPROC Address(SystemFunction function)
 {
-    HMODULE module = Load(dll);
-    return module != nullptr ? GetProcAddress(module, name) : nullptr;
-}
-
-FARPROC Function(const char* dll, WORD ordinal)
-{
-    HMODULE module = Load(dll);
-    return module != nullptr ? GetProcAddress(module, MAKEINTRESOURCEA(ordinal)) : nullptr;
+    for (const LoadedFunction& entry : kFunctions) {
+        if (entry.function != function) continue;
+        HMODULE module = Load(entry.dll);
+        if (module == nullptr) return nullptr;
+        return GetProcAddress(module, entry.name != nullptr ? entry.name : MAKEINTRESOURCEA(entry.ordinal));
+    }
+    return nullptr;
 }
 
 }  // namespace SystemLibraries

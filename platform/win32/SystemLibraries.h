@@ -1,5 +1,7 @@
-// The system DLLs that Setup.exe does not import statically, loaded from the
-// system directory at run time, and the functions it takes from them.
+// The system functions that Setup.exe does not import statically, loaded from
+// the system directory at run time. Each is named once, in the table in
+// SystemLibraries.cpp, with its DLL, its name or ordinal, and why it is loaded
+// this way; call sites name only the function.
 //
 // An elevated setup program is often started from a download folder, where a
 // planted DLL beside it would otherwise be loaded with administrator rights.
@@ -9,13 +11,33 @@
 #pragma once
 #include "platform/Records.h"
 
+enum class SystemFunction {
+    GetPrinterDriverDirectoryA,
+    AddPrinterDriverA,
+    AddPrinterA,
+    ClosePrinter,
+    SetDefaultPrinterA,
+    EnumPortsA,
+    SHCreateDirectory,
+    IsUserAnAdmin,
+    InitCommonControls,
+    ImageList_LoadImageA,
+    ImageList_Destroy,
+};
+
 namespace SystemLibraries {
 
 // Restricts the DLL search to the system directory. Runs first at process start.
 void RestrictDllSearch();
 
-// A function of a system DLL, by name or by ordinal; null if unavailable.
-FARPROC Function(const char* dll, const char* name);
-FARPROC Function(const char* dll, WORD ordinal);
+// The function's address, or null when its DLL or the function is unavailable.
+FARPROC Address(SystemFunction function);
+
+// The same, as the function's own pointer type.
+template <class Fn>
+Fn Function(SystemFunction function)
+{
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(Address(function)));
+}
 
 }  // namespace SystemLibraries

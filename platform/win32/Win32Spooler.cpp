@@ -3,18 +3,10 @@
 
 namespace {
 
-// winspool.drv is not a KnownDLL, so it is loaded from the system directory at
-// run time rather than imported.
 template <class Fn>
-Fn Spool(const char* name)
+Fn Spool(SystemFunction function)
 {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemLibraries::Function("winspool.drv", name)));
-}
-
-template <class Fn>
-Fn Spool(WORD ordinal)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemLibraries::Function("winspool.drv", ordinal)));
+    return SystemLibraries::Function<Fn>(function);
 }
 
 BOOL Unavailable()
@@ -28,19 +20,19 @@ public:
     BOOL GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
                                     DWORD cbBuf, LPDWORD pcbNeeded) override
     {
-        auto fn = Spool<BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD)>("GetPrinterDriverDirectoryA");
+        auto fn = Spool<BOOL(WINAPI*)(LPSTR, LPSTR, DWORD, LPBYTE, DWORD, LPDWORD)>(SystemFunction::GetPrinterDriverDirectoryA);
         return fn ? fn(pName, pEnvironment, Level, pDriverDirectory, cbBuf, pcbNeeded) : Unavailable();
     }
 
     BOOL AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) override
     {
-        auto fn = Spool<BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE)>("AddPrinterDriverA");
+        auto fn = Spool<BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE)>(SystemFunction::AddPrinterDriverA);
         return fn ? fn(pName, Level, pDriverInfo) : Unavailable();
     }
 
     HANDLE AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) override
     {
-        auto fn = Spool<HANDLE(WINAPI*)(LPSTR, DWORD, LPBYTE)>("AddPrinterA");
+        auto fn = Spool<HANDLE(WINAPI*)(LPSTR, DWORD, LPBYTE)>(SystemFunction::AddPrinterA);
         if (fn == nullptr) {
             Unavailable();
             return nullptr;
@@ -50,21 +42,20 @@ public:
 
     BOOL ClosePrinter(HANDLE hPrinter) override
     {
-        auto fn = Spool<BOOL(WINAPI*)(HANDLE)>("ClosePrinter");
+        auto fn = Spool<BOOL(WINAPI*)(HANDLE)>(SystemFunction::ClosePrinter);
         return fn ? fn(hPrinter) : Unavailable();
     }
 
     BOOL SetDefaultPrinterA(LPCSTR pszPrinter) override
     {
-        // Taken by its ordinal, as the spooler's import library gives it.
-        auto fn = Spool<BOOL(WINAPI*)(LPCSTR)>(202);
+        auto fn = Spool<BOOL(WINAPI*)(LPCSTR)>(SystemFunction::SetDefaultPrinterA);
         return fn ? fn(pszPrinter) : Unavailable();
     }
 
     BOOL EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded,
                     LPDWORD pcReturned) override
     {
-        auto fn = Spool<BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD)>("EnumPortsA");
+        auto fn = Spool<BOOL(WINAPI*)(LPSTR, DWORD, LPBYTE, DWORD, LPDWORD, LPDWORD)>(SystemFunction::EnumPortsA);
         return fn ? fn(pName, Level, pPort, cbBuf, pcbNeeded, pcReturned) : Unavailable();
     }
 

@@ -1,3 +1,5 @@
+// The registry, shell and process operations of the running Windows: each
+// passes its record to the system call and returns what the system said.
 #include <cstdio>
 #include <cstdlib>
 
@@ -6,13 +8,7 @@
 
 namespace {
 
-template <class Fn>
-Fn Take(const char* dll, WORD ordinal)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemLibraries::Function(dll, ordinal)));
-}
-
-class Win32System : public ISystem {
+class Win32Registry : public IRegistry {
 public:
     LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) override
     {
@@ -40,12 +36,15 @@ public:
     }
 
     LSTATUS RegCloseKey(HKEY hKey) override { return ::RegCloseKey(hKey); }
+};
 
+class Win32Shell : public IShell {
+public:
     int SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp) override { return ::SHFileOperationA(lpFileOp); }
 
     int SHCreateDirectory(HWND hwnd, PCWSTR pszPath) override
     {
-        auto fn = Take<int(WINAPI*)(HWND, PCWSTR)>("shell32.dll", 165);
+        auto fn = SystemLibraries::Function<int(WINAPI*)(HWND, PCWSTR)>(SystemFunction::SHCreateDirectory);
         return fn ? fn(hwnd, pszPath) : ERROR_PROC_NOT_FOUND;
     }
 
@@ -58,12 +57,6 @@ public:
                             LPCSTR lpDirectory, INT nShowCmd) override
     {
         return ::ShellExecuteA(hwnd, lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd);
-    }
-
-    BOOL IsUserAnAdmin() override
-    {
-        auto fn = Take<BOOL(WINAPI*)()>("shell32.dll", 680);
-        return fn ? fn() : FALSE;
     }
 
     HRESULT CoInitialize(LPVOID pvReserved) override { return ::CoInitialize(pvReserved); }
@@ -79,7 +72,10 @@ public:
     {
         return ::MultiByteToWideChar(CodePage, dwFlags, lpMultiByteStr, cbMultiByte, lpWideCharStr, cchWideChar);
     }
+};
 
+class Win32Process : public IProcess {
+public:
     HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName) override
     {
         return ::CreateMutexA(lpMutexAttributes, bInitialOwner, lpName);
@@ -89,9 +85,15 @@ public:
     BOOL CloseHandle(HANDLE hObject) override { return ::CloseHandle(hObject); }
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override { return ::GetVersionExA(lpVersionInformation); }
 
+    BOOL IsUserAnAdmin() override
+    {
+        auto fn = SystemLibraries::Function<BOOL(WINAPI*)()>(SystemFunction::IsUserAnAdmin);
+        return fn ? fn() : FALSE;
+    }
+
     void InitCommonControls() override
     {
-        auto fn = Take<void(WINAPI*)()>("comctl32.dll", 17);
+        auto fn = SystemLibraries::Function<void(WINAPI*)()>(SystemFunction::InitCommonControls);
         if (fn != nullptr) fn();
     }
 
@@ -107,8 +109,20 @@ public:
 
 }  // namespace
 
-ISystem& Win32System()
+IRegistry& Win32Registry()
 {
-    static class Win32System system;
-    return system;
+    static class Win32Registry registry;
+    return registry;
+}
+
+IShell& Win32Shell()
+{
+    static class Win32Shell shell;
+    return shell;
+}
+
+IProcess& Win32Process()
+{
+    static class Win32Process process;
+    return process;
 }

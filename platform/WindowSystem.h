@@ -1,7 +1,7 @@
 // The window operations that the framework is written over. Setup.exe uses
-// the real user32/comctl32 calls (framework/win32); the native tests use the
+// the real user32/comctl32 calls (platform/win32); the native tests use the
 // simulated machine's windows, whose dialogs keep their controls' state and
-// are driven by a scripted user (platform/sim).
+// are driven by a scripted user (tests/sim).
 #pragma once
 #include "platform/Records.h"
 
@@ -37,6 +37,8 @@ public:
     virtual BOOL IsIconic(HWND hwnd) = 0;
     virtual BOOL EnableWindow(HWND hwnd, BOOL enable) = 0;
     virtual BOOL IsWindowEnabled(HWND hwnd) = 0;
+    // The window's style bits (GWL_STYLE).
+    virtual LONG GetWindowStyle(HWND hwnd) = 0;
     virtual HWND GetDlgItem(HWND dialog, int id) = 0;
     virtual HWND SetFocus(HWND hwnd) = 0;
     virtual LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
@@ -57,6 +59,7 @@ public:
     virtual HIMAGELIST ImageList_LoadImageA(UINT resourceId, int cx, int grow, COLORREF mask,
                                             UINT type, UINT flags) = 0;
     virtual BOOL ImageList_Destroy(HIMAGELIST list) = 0;
+    // Shows the wait cursor or the normal arrow now.
     virtual void SetWaitCursor(bool wait) = 0;
     virtual DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) = 0;
     // The message loop of a program whose InitInstance answered true.

@@ -1,4 +1,5 @@
 // The printer models of the maker's range, fixed when the program is built.
+// Every subsystem reads it, so it lies below them all and includes nothing.
 //
 // The table has one row per model, as parallel columns. This build installs
 // the configured row only, and every reader takes its value from that row

@@ -5,9 +5,10 @@
 // dialog manager does, a thread-local WH_MSGFILTER hook hands every message of
 // that loop to the dialog that owns the window it is meant for.
 #include <map>
+#include <new>
 
-#include "framework/WindowSystem.h"
 #include "platform/win32/SystemLibraries.h"
+#include "platform/win32/Win32Platform.h"
 
 namespace {
 
@@ -45,7 +46,12 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_INITDIALOG) {
         target = reinterpret_cast<IMessageTarget*>(lParam);
         SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(target));
-        dialogs[hwnd] = target;
+        // No exception may leave a callback of the system's. Without its entry
+        // the dialog only misses its message filter.
+        try {
+            dialogs[hwnd] = target;
+        } catch (const std::bad_alloc&) {
+        }
     } else {
         // Messages before WM_INITDIALOG (WM_SETFONT) find no target yet.
         target = reinterpret_cast<IMessageTarget*>(GetWindowLongPtrA(hwnd, DWLP_USER));
@@ -74,12 +80,6 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-template <class Fn>
-Fn CommonControl(const char* name)
-{
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(SystemLibraries::Function("comctl32.dll", name)));
-}
-
 class Win32Windows : public IWindowSystem {
 public:
     INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override
@@ -104,6 +104,7 @@ public:
     BOOL IsIconic(HWND hwnd) override { return ::IsIconic(hwnd); }
     BOOL EnableWindow(HWND hwnd, BOOL enable) override { return ::EnableWindow(hwnd, enable); }
     BOOL IsWindowEnabled(HWND hwnd) override { return ::IsWindowEnabled(hwnd); }
+    LONG GetWindowStyle(HWND hwnd) override { return static_cast<LONG>(::GetWindowLongPtrA(hwnd, GWL_STYLE)); }
     HWND GetDlgItem(HWND dialog, int id) override { return ::GetDlgItem(dialog, id); }
     HWND SetFocus(HWND hwnd) override { return ::SetFocus(hwnd); }
 
@@ -132,14 +133,14 @@ public:
     HIMAGELIST ImageList_LoadImageA(UINT resourceId, int cx, int grow, COLORREF mask, UINT type,
                                     UINT flags) override
     {
-        auto fn = CommonControl<HIMAGELIST(WINAPI*)(HINSTANCE, LPCSTR, int, int, COLORREF, UINT, UINT)>(
-            "ImageList_LoadImageA");
+        auto fn = SystemLibraries::Function<HIMAGELIST(WINAPI*)(HINSTANCE, LPCSTR, int, int, COLORREF, UINT, UINT)>(
+            SystemFunction::ImageList_LoadImageA);
         return fn ? fn(Instance(), MAKEINTRESOURCEA(resourceId), cx, grow, mask, type, flags) : nullptr;
     }
 
     BOOL ImageList_Destroy(HIMAGELIST list) override
     {
-        auto fn = CommonControl<BOOL(WINAPI*)(HIMAGELIST)>("ImageList_Destroy");
+        auto fn = SystemLibraries::Function<BOOL(WINAPI*)(HIMAGELIST)>(SystemFunction::ImageList_Destroy);
         return fn ? fn(list) : FALSE;
     }
 

@@ -1,4 +1,4 @@
-#include "app/ModelProfile.h"
+#include "profile/ModelProfile.h"
 
 const char* const ModelName[ModelCount] = {
     "KVX QL20 COUNTER (ESC P)", "KVX QL20 COUNTER (STAR)",  "KVX QL30 KIOSK (ESC P)",

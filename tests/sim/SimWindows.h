@@ -1,25 +1,24 @@
-// The simulated machine's windows, and the scripted user who works them.
+// The simulated machine's windows: dialogs built from the program's own
+// resource script, so they have the controls, texts and styles of the real
+// templates, and keep their controls' state (text, enabled, visible, items,
+// selection, focus); message boxes; painting; the cursor.
 //
-// Dialogs are built from the program's own resource script, so they have the
-// controls, texts and styles of the real templates, and they keep their
-// controls' state: text, enabled, visible, items, selection, focus. The user's
-// script is a queue of actions (click, key, close box, answer the next message
-// box, plug in a device) that the modal loops and message boxes consume in
-// order, as the real message loops would deliver them. A loop that finds the
-// script empty while it still waits throws SimScriptExhausted.
+// Modal loops and message boxes wait for the user: they ask the SimInput for
+// the next action (the scripted user, SimUser), as the real message loops
+// would deliver it.
 #pragma once
 #include <cstdint>
-#include <deque>
-#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "framework/WindowSystem.h"
+#include "platform/WindowSystem.h"
+#include "tests/sim/SimCallRecord.h"
+#include "tests/sim/SimProcess.h"
 
-class SimMachine;
+class ResourceScript;
 
 struct SimScriptExhausted : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -77,67 +76,49 @@ struct SimDrawnIcon {
     HICON icon;
 };
 
-// One step of the scripted user.
-struct SimAction {
-    enum Kind { Click, ClickItem, Key, AltF4, CloseBox, Minimize, Answer, Arrival, Removal, Check } kind;
-    int id = 0;     // control id, key code or answer
-    int index = 0;  // list item
-    std::string path;  // device path
-    std::function<void()> check;
+// What a waiting loop asks for: the user's next action.
+class SimInput {
+public:
+    // Performs the user's next action while `box` is open (null: while a
+    // dialog's modal loop waits). Answers the button that answers the box, or 0.
+    virtual int Next(const SimMessageBox* box) = 0;
+    // Whether the user has anything more to do.
+    virtual bool HasMore() const = 0;
+
+protected:
+    ~SimInput() = default;
 };
 
 class SimWindows : public IWindowSystem {
 public:
-    explicit SimWindows(SimMachine& machine);
+    SimWindows(SimCallRecord& record, SimProcess& process);
 
-    // ---- the scripted user
-    SimWindows& Click(int controlId);
-    // A click on item `index` of a list view, or on its empty area with -1.
-    SimWindows& ClickItem(int listId, int index);
-    SimWindows& Press(int virtualKey);
-    SimWindows& AltF4();
-    SimWindows& CloseBox();
-    SimWindows& Minimize();
-    // Answers the next message box by pressing its button with this id.
-    SimWindows& Answer(int buttonId);
-    // The system announces a USB device interface with this device path.
-    SimWindows& PlugIn(const std::string& devicePath);
-    SimWindows& Unplug(const std::string& devicePath);
-    // Runs a test's own look at the screen at this point of the script.
-    SimWindows& Then(std::function<void()> check);
-    std::deque<SimAction> script;
+    // The scripted user, who answers the waiting loops.
+    SimInput* input = nullptr;
+    // Where the dialog templates come from: the program's own resource
+    // script unless a test gives another.
+    const ResourceScript* resources = nullptr;
 
-    // ---- what a test looks at
     std::vector<SimMessageBox> boxes;
     std::vector<SimDrawnIcon> drawnIcons;
-    // A time line of what happened on screen: "show 130", "hide 130",
-    // "paint 130", "open 102", "end 102 1", "cursor wait", "cursor normal",
-    // each with the clock at that moment, and the platform calls too.
-    struct Event {
-        uint64_t time;
-        std::string what;
-    };
-    std::vector<Event> events;
     std::vector<std::string> unhandledMessages;
     bool waitCursor = false;
+    // Image lists destroyed twice, or never created.
+    std::vector<std::string> imageListErrors;
 
     // The dialog made from `templateId` most recently, if any.
     SimWindow* Dialog(int templateId);
     SimWindow* Control(int templateId, int controlId);
     SimWindow* Window(HWND hwnd);
-    // Whether `what` happened, and when (the first time).
-    bool Happened(const std::string& what) const;
-    uint64_t TimeOf(const std::string& what) const;
-    size_t IndexOf(const std::string& what) const;  // npos when it did not happen
-
-    // Device registrations, kept for the spooler's device operations.
-    struct Registration {
-        HDEVNOTIFY handle;
-        HWND window;
-        GUID classGuid;
-        bool active;
-    };
-    std::vector<Registration> registrations;
+    SimWindow& Checked(HWND hwnd);
+    // The dialog that has the user's attention: the topmost visible, enabled one.
+    SimWindow* ActiveDialog();
+    // The push button that Enter presses in `dialog`: the focused one, or the default one.
+    int EnterCommand(SimWindow& dialog);
+    // A pumping message loop paints every window that waits for it.
+    void PaintPending();
+    // Image lists alive now.
+    int LiveImageLists() const { return static_cast<int>(m_imageLists.size()); }
 
     // ---- IWindowSystem
     INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override;
@@ -150,6 +131,7 @@ public:
     BOOL IsIconic(HWND hwnd) override;
     BOOL EnableWindow(HWND hwnd, BOOL enable) override;
     BOOL IsWindowEnabled(HWND hwnd) override;
+    LONG GetWindowStyle(HWND hwnd) override;
     HWND GetDlgItem(HWND dialog, int id) override;
     HWND SetFocus(HWND hwnd) override;
     LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -170,8 +152,6 @@ public:
     DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) override;
     int RunMessageLoop() override;
 
-    void Log(const std::string& what);
-
 private:
     HWND CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target);
     void Initialise(SimWindow& dialog);
@@ -180,18 +160,14 @@ private:
     // dialog's own procedure left unhandled.
     LRESULT DefaultDialogMessage(SimWindow& dialog, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT ControlMessage(SimWindow& control, UINT message, WPARAM wParam, LPARAM lParam);
-    void Perform(const SimAction& action);
-    void PerformKey(SimWindow& dialog, int key);
-    void Notify(SimWindow& dialog, SimWindow& control, UINT code, int item);
-    void DeliverDevice(const SimAction& action);
-    // The dialog that has the user's attention: the topmost visible, enabled one.
-    SimWindow* ActiveDialog();
-    // A pumping message loop paints every window that waits for it.
-    void PaintPending();
-    SimWindow& Checked(HWND hwnd);
+    SimInput& Input();
+    const ResourceScript& Resources() const;
 
-    SimMachine& m_machine;
+    SimCallRecord& m_record;
+    SimProcess& m_process;
     std::map<uintptr_t, SimWindow> m_windows;
     std::vector<HWND> m_zOrder;  // dialogs, bottom to top
+    std::set<HIMAGELIST> m_imageLists;
     uintptr_t m_nextHandle = 0x10000;
+    uintptr_t m_nextImageList = 0x80000;
 };

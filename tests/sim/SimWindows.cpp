@@ -1,15 +1,12 @@
-#include "platform/sim/SimWindows.h"
+#include "tests/sim/SimWindows.h"
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 
-#include "platform/sim/ResourceScript.h"
-#include "platform/sim/SimMachine.h"
+#include "tests/sim/ResourceScript.h"
 
 namespace {
-
-constexpr GUID kUsbDeviceInterfaces = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
 // Dialog base units of "MS Shell Dlg" at 8 points on a 96 DPI screen.
 constexpr int kBaseUnitX = 6;
@@ -35,215 +32,35 @@ void CopyText(const std::string& text, LPSTR buffer, size_t size)
     buffer[length] = '\0';
 }
 
+// The style bits of the styles that the program asks windows about.
+LONG StyleBits(const std::set<std::string>& styles)
+{
+    static const std::map<std::string, LONG> bits = {
+        {"WS_VISIBLE", 0x10000000}, {"WS_DISABLED", 0x08000000}, {"WS_CAPTION", 0x00C00000},
+        {"WS_SYSMENU", 0x00080000}, {"WS_MINIMIZEBOX", 0x00020000}, {"WS_TABSTOP", 0x00010000},
+        {"LVS_SHAREIMAGELISTS", 0x0040}, {"LVS_SINGLESEL", 0x0004}, {"LBS_NOTIFY", 0x0001}, {"LBS_SORT", 0x0002},
+    };
+    LONG value = 0;
+    for (const std::string& style : styles) {
+        auto found = bits.find(style);
+        if (found != bits.end()) value |= found->second;
+    }
+    return value;
+}
+
 }  // namespace
 
-SimWindows::SimWindows(SimMachine& machine) : m_machine(machine) {}
+SimWindows::SimWindows(SimCallRecord& record, SimProcess& process) : m_record(record), m_process(process) {}
 
-// ---------------------------------------------------------------- the scripted user
-
-SimWindows& SimWindows::Click(int controlId)
+const ResourceScript& SimWindows::Resources() const
 {
-    script.push_back({SimAction::Click, controlId, 0, {}, {}});
-    return *this;
+    return resources != nullptr ? *resources : ResourceScript::Program();
 }
 
-SimWindows& SimWindows::ClickItem(int listId, int index)
+SimInput& SimWindows::Input()
 {
-    script.push_back({SimAction::ClickItem, listId, index, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::Press(int virtualKey)
-{
-    script.push_back({SimAction::Key, virtualKey, 0, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::AltF4()
-{
-    script.push_back({SimAction::AltF4, 0, 0, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::CloseBox()
-{
-    script.push_back({SimAction::CloseBox, 0, 0, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::Minimize()
-{
-    script.push_back({SimAction::Minimize, 0, 0, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::Answer(int buttonId)
-{
-    script.push_back({SimAction::Answer, buttonId, 0, {}, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::PlugIn(const std::string& devicePath)
-{
-    script.push_back({SimAction::Arrival, 0, 0, devicePath, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::Unplug(const std::string& devicePath)
-{
-    script.push_back({SimAction::Removal, 0, 0, devicePath, {}});
-    return *this;
-}
-
-SimWindows& SimWindows::Then(std::function<void()> check)
-{
-    script.push_back({SimAction::Check, 0, 0, {}, std::move(check)});
-    return *this;
-}
-
-void SimWindows::Perform(const SimAction& action)
-{
-    if (action.kind == SimAction::Check) {
-        action.check();
-        return;
-    }
-    if (action.kind == SimAction::Arrival || action.kind == SimAction::Removal) {
-        DeliverDevice(action);
-        return;
-    }
-    if (action.kind == SimAction::Answer) throw std::logic_error("an answer in the script, but no message box is open");
-
-    SimWindow* dialog = ActiveDialog();
-    if (dialog == nullptr) throw std::logic_error("the script acts, but no window is active");
-    switch (action.kind) {
-    case SimAction::Click: {
-        SimWindow* control = Control(dialog->templateId, action.id);
-        if (control == nullptr) throw std::logic_error("no control " + std::to_string(action.id) + " to click");
-        if (!control->enabled || !control->visible) {
-            Log("ignored click " + std::to_string(action.id));
-            return;
-        }
-        dialog->focus = control->hwnd;
-        SendMessageA(dialog->hwnd, WM_COMMAND, MAKEWPARAM(action.id, BN_CLICKED), reinterpret_cast<LPARAM>(control->hwnd));
-        return;
-    }
-    case SimAction::ClickItem: {
-        SimWindow* control = Control(dialog->templateId, action.id);
-        if (control == nullptr) throw std::logic_error("no list " + std::to_string(action.id) + " to click");
-        if (!control->enabled || !control->visible) return;
-        dialog->focus = control->hwnd;
-        if (control->className == "ListBox") {
-            control->currentSelection = action.index;
-            SendMessageA(dialog->hwnd, WM_COMMAND, MAKEWPARAM(action.id, LBN_SELCHANGE),
-                         reinterpret_cast<LPARAM>(control->hwnd));
-            return;
-        }
-        // A click on the empty area of a list view clears the selection.
-        for (SimItem& item : control->items) item.state &= ~LVIS_SELECTED;
-        if (action.index >= 0 && action.index < static_cast<int>(control->items.size()))
-            control->items[static_cast<size_t>(action.index)].state |= LVIS_SELECTED | LVIS_FOCUSED;
-        Notify(*dialog, *control, LVN_ITEMCHANGED, action.index);
-        Notify(*dialog, *control, NM_CLICK, action.index);
-        return;
-    }
-    case SimAction::Key:
-        PerformKey(*dialog, action.id);
-        return;
-    case SimAction::AltF4: {
-        MSG msg{dialog->focus ? dialog->focus : dialog->hwnd, WM_SYSKEYDOWN, VK_F4, 0x20000000, 0, {0, 0}};
-        if (dialog->target->OnPreTranslateMessage(&msg)) return;
-        SendMessageA(dialog->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return;
-    }
-    case SimAction::CloseBox:
-        if (!dialog->Has("WS_SYSMENU")) throw std::logic_error("the window has no close box");
-        SendMessageA(dialog->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return;
-    case SimAction::Minimize:
-        if (!dialog->Has("WS_MINIMIZEBOX")) throw std::logic_error("the window has no minimize box");
-        SendMessageA(dialog->hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        return;
-    default:
-        return;
-    }
-}
-
-void SimWindows::PerformKey(SimWindow& dialog, int key)
-{
-    HWND focus = dialog.focus != nullptr ? dialog.focus : dialog.hwnd;
-    MSG msg{focus, WM_KEYDOWN, static_cast<WPARAM>(key), 0, 0, {0, 0}};
-    if (dialog.target->OnPreTranslateMessage(&msg)) {
-        Log("key dropped " + Hex(static_cast<UINT>(key)));
-        return;
-    }
-
-    // Keys that the focused control handles itself.
-    SimWindow& focused = Checked(focus);
-    if (focused.className == "SysListView32" && (key == VK_HOME || key == VK_UP || key == VK_DOWN)) {
-        if (focused.items.empty()) return;
-        int current = -1;
-        for (size_t i = 0; i < focused.items.size(); ++i)
-            if (focused.items[i].state & LVIS_FOCUSED) current = static_cast<int>(i);
-        int last = static_cast<int>(focused.items.size()) - 1;
-        int next = key == VK_HOME ? 0 : key == VK_UP ? std::max(0, current - 1) : std::min(last, current + 1);
-        for (SimItem& item : focused.items) item.state &= ~(LVIS_SELECTED | LVIS_FOCUSED);
-        focused.items[static_cast<size_t>(next)].state |= LVIS_SELECTED | LVIS_FOCUSED;
-        Notify(dialog, focused, LVN_ITEMCHANGED, next);
-        return;
-    }
-
-    // The dialog manager: Enter presses the focused push button or else the
-    // default button; Escape is the Cancel command.
-    int command = 0;
-    if (key == VK_RETURN) {
-        command = IDOK;
-        if (focused.className == "Button" && focused.hwnd != dialog.hwnd) {
-            command = focused.id;
-        } else {
-            for (auto& [handle, window] : m_windows)
-                if (window.parent == dialog.hwnd && !window.target && window.Has("BS_DEFPUSHBUTTON")) command = window.id;
-        }
-    } else if (key == VK_ESCAPE) {
-        command = IDCANCEL;
-    } else {
-        return;
-    }
-    SimWindow* button = Control(dialog.templateId, command);
-    if (button != nullptr && !button->enabled) return;
-    SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(button ? button->hwnd : nullptr));
-}
-
-void SimWindows::Notify(SimWindow& dialog, SimWindow& control, UINT code, int item)
-{
-    NMITEMACTIVATE notification{};
-    notification.hdr.hwndFrom = control.hwnd;
-    notification.hdr.idFrom = static_cast<UINT_PTR>(control.id);
-    notification.hdr.code = code;
-    notification.iItem = item;
-    SendMessageA(dialog.hwnd, WM_NOTIFY, static_cast<WPARAM>(control.id), reinterpret_cast<LPARAM>(&notification));
-}
-
-void SimWindows::DeliverDevice(const SimAction& action)
-{
-    std::vector<char> buffer(sizeof(DEV_BROADCAST_DEVICEINTERFACE_A) + action.path.size(), 0);
-    auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(buffer.data());
-    broadcast->dbcc_size = static_cast<DWORD>(buffer.size());
-    broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    broadcast->dbcc_classguid = kUsbDeviceInterfaces;
-    std::memcpy(broadcast->dbcc_name, action.path.c_str(), action.path.size() + 1);
-    UINT event = action.kind == SimAction::Arrival ? DBT_DEVICEARRIVAL : DBT_DEVICEREMOVECOMPLETE;
-
-    Log(std::string(action.kind == SimAction::Arrival ? "arrival " : "removal ") + action.path);
-    std::vector<Registration> current = registrations;  // a handler may release its registration
-    for (const Registration& registration : current) {
-        bool stillActive = false;
-        for (const Registration& now : registrations) stillActive |= now.handle == registration.handle && now.active;
-        if (!stillActive || !(registration.classGuid == kUsbDeviceInterfaces)) continue;
-        SimWindow* window = Window(registration.window);
-        if (window == nullptr || window->destroyed) continue;
-        SendMessageA(window->hwnd, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(broadcast));
-    }
+    if (input == nullptr) throw std::logic_error("the simulated windows have no user");
+    return *input;
 }
 
 SimWindow* SimWindows::ActiveDialog()
@@ -255,20 +72,26 @@ SimWindow* SimWindows::ActiveDialog()
     return nullptr;
 }
 
+int SimWindows::EnterCommand(SimWindow& dialog)
+{
+    SimWindow* focused = dialog.focus != nullptr ? Window(dialog.focus) : nullptr;
+    if (focused != nullptr && focused->className == "Button" && focused->hwnd != dialog.hwnd) return focused->id;
+    for (auto& [handle, window] : m_windows)
+        if (window.parent == dialog.hwnd && !window.target && !window.destroyed && window.Has("BS_DEFPUSHBUTTON"))
+            return window.id;
+    return IDOK;
+}
+
 void SimWindows::PaintPending()
 {
     for (HWND hwnd : m_zOrder) {
         SimWindow& window = Checked(hwnd);
         if (window.visible && !window.painted) {
             window.painted = true;
-            Log("paint " + Label(window));
+            m_record.Log("paint " + Label(window));
         }
     }
 }
-
-// ---------------------------------------------------------------- what a test looks at
-
-void SimWindows::Log(const std::string& what) { events.push_back({m_machine.clock, what}); }
 
 SimWindow* SimWindows::Window(HWND hwnd)
 {
@@ -300,29 +123,13 @@ SimWindow* SimWindows::Control(int templateId, int controlId)
     return nullptr;
 }
 
-size_t SimWindows::IndexOf(const std::string& what) const
-{
-    for (size_t i = 0; i < events.size(); ++i)
-        if (events[i].what == what) return i;
-    return std::string::npos;
-}
-
-bool SimWindows::Happened(const std::string& what) const { return IndexOf(what) != std::string::npos; }
-
-uint64_t SimWindows::TimeOf(const std::string& what) const
-{
-    size_t index = IndexOf(what);
-    if (index == std::string::npos) throw std::logic_error("never happened: " + what);
-    return events[index].time;
-}
-
 // ---------------------------------------------------------------- dialogs
 
 HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target)
 {
-    const RcDialog* dialogTemplate = ResourceScript::Program().Dialog(static_cast<int>(templateId));
+    const RcDialog* dialogTemplate = Resources().Dialog(static_cast<int>(templateId));
     if (dialogTemplate == nullptr) {
-        m_machine.SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
+        m_process.SetLastError(1814);  // ERROR_RESOURCE_NAME_NOT_FOUND
         return nullptr;
     }
     auto newHandle = [this]() {
@@ -359,7 +166,7 @@ HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget
         control.enabled = !source.styles.count("WS_DISABLED");
     }
     m_zOrder.push_back(dialog.hwnd);
-    Log("create " + std::to_string(templateId));
+    m_record.Log("create " + std::to_string(templateId));
     return dialog.hwnd;
 }
 
@@ -382,16 +189,12 @@ INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget*
     if (hwnd == nullptr) return -1;
     SimWindow& dialog = Checked(hwnd);
     if (parent != nullptr) EnableWindow(parent, FALSE);
-    Log("open " + std::to_string(templateId));
+    m_record.Log("open " + std::to_string(templateId));
     Initialise(dialog);
     if (!dialog.ended) ShowWindow(hwnd, SW_SHOW);
     while (!dialog.ended) {
         PaintPending();
-        if (script.empty())
-            throw SimScriptExhausted("dialog " + std::to_string(templateId) + " waits for the user, and the script is empty");
-        SimAction action = script.front();
-        script.pop_front();
-        Perform(action);
+        Input().Next(nullptr);
     }
     INT_PTR result = dialog.result;
     if (parent != nullptr) EnableWindow(parent, TRUE);
@@ -416,8 +219,9 @@ BOOL SimWindows::EndDialog(HWND hwnd, INT_PTR result)
     dialog->ended = true;
     dialog->result = result;
     // The dialog disappears at once; its loop returns when the handler does.
-    ShowWindow(hwnd, SW_HIDE);
-    Log("end " + std::to_string(dialog->templateId) + " " + std::to_string(result));
+    // Not logged as a hide: that is the program's own ShowWindow.
+    dialog->visible = false;
+    m_record.Log("end " + std::to_string(dialog->templateId) + " " + std::to_string(result));
     return TRUE;
 }
 
@@ -428,10 +232,15 @@ void SimWindows::Destroy(SimWindow& dialog)
     dialog.target->OnWindowMessage(dialog.hwnd, WM_DESTROY, 0, 0, ignored);
     dialog.destroyed = true;
     dialog.visible = false;
-    for (auto& [handle, window] : m_windows)
-        if (window.parent == dialog.hwnd && !window.target) window.destroyed = true;
+    for (auto& [handle, window] : m_windows) {
+        if (window.parent != dialog.hwnd || window.target != nullptr || window.destroyed) continue;
+        window.destroyed = true;
+        // A list view destroys the image lists it was given, unless they are shared.
+        if (window.className == "SysListView32" && window.imageList != nullptr && !window.Has("LVS_SHAREIMAGELISTS"))
+            ImageList_Destroy(window.imageList);
+    }
     m_zOrder.erase(std::remove(m_zOrder.begin(), m_zOrder.end(), dialog.hwnd), m_zOrder.end());
-    Log("destroy " + std::to_string(dialog.templateId));
+    m_record.Log("destroy " + std::to_string(dialog.templateId));
 }
 
 BOOL SimWindows::DestroyWindow(HWND hwnd)
@@ -451,17 +260,17 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
     bool wasVisible = window.visible;
     if (cmdShow == SW_HIDE) {
         window.visible = false;
-        if (wasVisible) Log("hide " + Label(window));
+        if (wasVisible) m_record.Log("hide " + Label(window));
     } else if (cmdShow == SW_MINIMIZE) {
         window.visible = true;
         window.iconic = true;
-        Log("minimize " + Label(window));
+        m_record.Log("minimize " + Label(window));
     } else {
         window.visible = true;
         window.iconic = false;
         if (!wasVisible) {
             window.painted = false;
-            Log("show " + Label(window));
+            m_record.Log("show " + Label(window));
         }
         if (window.target != nullptr) {
             m_zOrder.erase(std::remove(m_zOrder.begin(), m_zOrder.end(), hwnd), m_zOrder.end());
@@ -476,7 +285,7 @@ BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
     SimWindow& window = Checked(hwnd);
     if ((flags & RDW_UPDATENOW) && window.visible) {
         window.painted = true;
-        Log("paint " + Label(window));
+        m_record.Log("paint " + Label(window));
     }
     return TRUE;
 }
@@ -495,11 +304,20 @@ BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
     SimWindow& window = Checked(hwnd);
     bool wasDisabled = !window.enabled;
     window.enabled = enable != FALSE;
-    if (wasDisabled == window.enabled) Log(std::string(enable ? "enable " : "disable ") + Label(window));
+    if (wasDisabled == window.enabled) m_record.Log(std::string(enable ? "enable " : "disable ") + Label(window));
     return wasDisabled ? TRUE : FALSE;
 }
 
 BOOL SimWindows::IsWindowEnabled(HWND hwnd) { return Checked(hwnd).enabled ? TRUE : FALSE; }
+
+LONG SimWindows::GetWindowStyle(HWND hwnd)
+{
+    SimWindow& window = Checked(hwnd);
+    LONG style = StyleBits(window.styles);
+    if (window.visible) style |= 0x10000000;
+    if (!window.enabled) style |= 0x08000000;
+    return style;
+}
 
 HWND SimWindows::GetDlgItem(HWND dialog, int id)
 {
@@ -540,12 +358,16 @@ LRESULT SimWindows::DefaultDialogMessage(SimWindow& dialog, UINT message, WPARAM
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         return ControlMessage(dialog, message, wParam, lParam);
+    case WM_SETCURSOR:
+        // DefWindowProc puts the class's cursor, the arrow, back.
+        if (waitCursor) SetWaitCursor(false);
+        return FALSE;
     case WM_ICONERASEBKGND:
-        Log("erase icon background " + Label(dialog));
+        m_record.Log("erase icon background " + Label(dialog));
         return 1;
     case WM_PAINT:
         dialog.painted = true;
-        Log("paint " + Label(dialog));
+        m_record.Log("paint " + Label(dialog));
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) return SendMessageA(dialog.hwnd, WM_CLOSE, 0, 0);
@@ -729,7 +551,7 @@ BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
 {
     SimWindow& window = Checked(hwnd);
     window.painted = true;
-    Log("paint " + Label(window));
+    m_record.Log("paint " + Label(window));
     return TRUE;
 }
 
@@ -753,47 +575,29 @@ BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
 int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
     size_t index = boxes.size();
-    boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0, m_machine.clock});
-    Log(std::string("box ") + (text ? text : ""));
+    boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0, m_record.clock});
+    m_record.Log(std::string("box ") + (text ? text : ""));
     bool ownerWasEnabled = owner != nullptr && Checked(owner).enabled;
     if (ownerWasEnabled) Checked(owner).enabled = false;
 
     // The box runs a message loop of its own until the user answers; device
     // broadcasts still reach their windows meanwhile.
-    UINT buttons = type & 0x0F;
+    // A copy: what the user does meanwhile may open more boxes.
+    const SimMessageBox open = boxes[index];
     int answer = 0;
     while (answer == 0) {
         PaintPending();
-        if (script.empty()) {
-            if (buttons != MB_OK)
-                throw SimScriptExhausted(std::string("message box \"") + (text ? text : "") + "\" waits for an answer");
-            answer = IDOK;
-            break;
-        }
-        SimAction action = script.front();
-        script.pop_front();
-        if (action.kind == SimAction::Arrival || action.kind == SimAction::Removal || action.kind == SimAction::Check) {
-            Perform(action);
-            continue;
-        }
-        if (action.kind != SimAction::Answer)
-            throw std::logic_error(std::string("the script acts on a window while \"") + (text ? text : "") +
-                                   "\" is open");
-        bool offered = (buttons == MB_OK && action.id == IDOK) ||
-                       (buttons == MB_OKCANCEL && (action.id == IDOK || action.id == IDCANCEL)) ||
-                       (buttons == MB_YESNO && (action.id == IDYES || action.id == IDNO));
-        if (!offered) throw std::logic_error("the box has no button " + std::to_string(action.id));
-        answer = action.id;
+        answer = Input().Next(&open);
     }
     if (ownerWasEnabled) Checked(owner).enabled = true;
     boxes[index].answer = answer;
-    Log("answer " + std::to_string(answer));
+    m_record.Log("answer " + std::to_string(answer));
     return answer;
 }
 
 HICON SimWindows::LoadIconA(UINT resourceId)
 {
-    if (!ResourceScript::Program().icons.count(static_cast<int>(resourceId))) return nullptr;
+    if (!Resources().icons.count(static_cast<int>(resourceId))) return nullptr;
     return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x70000 + resourceId));
 }
 
@@ -801,31 +605,41 @@ HIMAGELIST SimWindows::ImageList_LoadImageA(UINT resourceId, int cx, int grow, C
 {
     std::ostringstream arguments;
     arguments << resourceId << ", " << cx << ", " << grow << ", " << Hex(mask) << ", " << type << ", " << flags;
-    m_machine.Record("ImageList_LoadImageA", arguments.str());
-    if (!ResourceScript::Program().bitmaps.count(static_cast<int>(resourceId))) return nullptr;
-    return reinterpret_cast<HIMAGELIST>(static_cast<uintptr_t>(0x80000 + resourceId));
+    if (m_record.Enter("ImageList_LoadImageA", arguments.str())) return nullptr;
+    if (!Resources().bitmaps.count(static_cast<int>(resourceId))) return nullptr;
+    HIMAGELIST list = reinterpret_cast<HIMAGELIST>(m_nextImageList);
+    m_nextImageList += 4;
+    m_imageLists.insert(list);
+    return list;
 }
 
-BOOL SimWindows::ImageList_Destroy(HIMAGELIST list) { return list != nullptr ? TRUE : FALSE; }
+BOOL SimWindows::ImageList_Destroy(HIMAGELIST list)
+{
+    std::ostringstream handle;
+    handle << list;
+    if (m_record.Enter("ImageList_Destroy", handle.str())) return FALSE;
+    if (m_imageLists.erase(list) == 0) {
+        imageListErrors.push_back("destroyed an image list that is not alive: " + handle.str());
+        return FALSE;
+    }
+    return TRUE;
+}
 
 void SimWindows::SetWaitCursor(bool wait)
 {
     waitCursor = wait;
-    Log(wait ? "cursor wait" : "cursor normal");
+    m_record.Log(wait ? "cursor wait" : "cursor normal");
 }
 
 DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
 {
-    CopyText(m_machine.modulePath, buffer, size);
-    return static_cast<DWORD>(std::min<size_t>(m_machine.modulePath.size(), size));
+    CopyText(m_process.modulePath, buffer, size);
+    return static_cast<DWORD>(std::min<size_t>(m_process.modulePath.size(), size));
 }
 
 int SimWindows::RunMessageLoop()
 {
-    while (!script.empty()) {
-        SimAction action = script.front();
-        script.pop_front();
-        Perform(action);
-    }
+    // A program's own message loop runs until the user has nothing more to do.
+    while (Input().HasMore()) Input().Next(nullptr);
     return 0;
 }

@@ -1,4 +1,4 @@
-#include "platform/sim/ResourceScript.h"
+#include "tests/sim/ResourceScript.h"
 
 #include <cctype>
 #include <fstream>

@@ -1,0 +1,26 @@
+// The process services that the setup logic calls: the named mutex, the
+// system version and the user's rights, the last error, sleeping, the exit,
+// and the standard output.
+#pragma once
+#include "platform/Records.h"
+
+class IProcess {
+public:
+    virtual ~IProcess() = default;
+
+    virtual HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner,
+                                LPCSTR lpName) = 0;
+    // The reason of the last failed call of any operation set.
+    virtual DWORD GetLastError() = 0;
+    virtual BOOL CloseHandle(HANDLE hObject) = 0;
+    virtual BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) = 0;
+    // The shell's test (IsUserAnAdmin): does the process run with administrator rights?
+    virtual BOOL IsUserAnAdmin() = 0;
+    virtual void InitCommonControls() = 0;
+    virtual void Sleep(DWORD dwMilliseconds) = 0;
+    // Ends the process through the run time's normal exit: static objects are
+    // destroyed, nothing is shown. Does not return.
+    [[noreturn]] virtual void Exit(int exitCode) = 0;
+    // A diagnostic line on the standard output.
+    virtual void WriteStdout(const char* text) = 0;
+};

@@ -1,0 +1,65 @@
+// The simulated machine's record of what happened, and its fault injection.
+//
+// One time line holds both the platform calls, with their arguments, and what
+// the screen showed ("show 130", "box ...", "cursor wait"), each with the
+// clock at that moment. Every simulated operation begins with Enter, which
+// records the call and answers the error of an injected fault, if any.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Records.h"
+
+struct SimCall {
+    std::string operation;
+    std::string arguments;
+};
+
+struct SimEvent {
+    uint64_t time;
+    std::string what;
+};
+
+class SimCallRecord {
+public:
+    // Milliseconds since the program started; Sleep advances it.
+    uint64_t clock = 0;
+
+    // Records a call of `operation` and answers the error that an injected
+    // fault gives this call, or 0. Unknown operation names are refused.
+    DWORD Enter(const std::string& operation, const std::string& arguments);
+    // A screen event for the time line.
+    void Log(const std::string& what);
+
+    // Makes `operation` fail with `error`: at its n-th call (counted from 1)
+    // or, with n = 0, at every call.
+    void Fail(const std::string& operation, DWORD error, int nth = 0);
+
+    std::vector<SimCall> calls;
+    std::vector<SimEvent> events;
+    std::vector<SimCall> CallsOf(const std::string& operation) const;
+    int CountOf(const std::string& operation) const;
+
+    // Whether `what` happened, when (the first time), and where in the time line.
+    bool Happened(const std::string& what) const;
+    uint64_t TimeOf(const std::string& what) const;
+    size_t IndexOf(const std::string& what) const;  // npos when it did not happen
+    // Empty when each event happened after the one before it (the first
+    // occurrence after it); otherwise what is missing or out of order.
+    std::string OrderProblem(std::initializer_list<std::string> sequence) const;
+
+    // Every operation that the machine has; call counts and lists refuse others.
+    static bool Known(const std::string& operation);
+
+private:
+    struct FaultRule {
+        std::string operation;
+        DWORD error;
+        int nth;
+    };
+    std::vector<FaultRule> m_faults;
+    std::map<std::string, int> m_callCounts;
+};

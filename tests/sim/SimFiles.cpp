@@ -1,0 +1,289 @@
+#include "tests/sim/SimFiles.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <sstream>
+
+#include "tests/sim/SimText.h"
+
+namespace {
+
+// The shell's wildcards, without regard to case.
+bool Matches(const char* pattern, const char* name)
+{
+    for (; *pattern != '\0'; ++pattern, ++name) {
+        if (*pattern == '*') {
+            for (const char* rest = name;; ++rest) {
+                if (Matches(pattern + 1, rest)) return true;
+                if (*rest == '\0') return false;
+            }
+        }
+        if (*name == '\0') return false;
+        if (*pattern != '?' && std::tolower(static_cast<unsigned char>(*pattern)) !=
+                                   std::tolower(static_cast<unsigned char>(*name)))
+            return false;
+    }
+    return *name == '\0';
+}
+
+std::string Trimmed(std::string folder)
+{
+    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    return folder;
+}
+
+// The shell's link object: remembers what is set on it and saves it as a
+// small text file, so that tests can read the shortcut back.
+class SimShellLink final : public IShellLinkA, public IPersistFile {
+public:
+    explicit SimShellLink(SimFiles& files) : m_files(files) {}
+
+    HRESULT QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = nullptr;
+        if (m_files.record.Enter("IShellLinkA::QueryInterface", riid == IID_IPersistFile ? "IID_IPersistFile" : "other"))
+            return E_NOINTERFACE;
+        if (riid == IID_IShellLinkA)
+            *ppv = static_cast<IShellLinkA*>(this);
+        else if (riid == IID_IPersistFile)
+            *ppv = static_cast<IPersistFile*>(this);
+        else
+            return E_NOINTERFACE;
+        ++m_references;
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_references; }
+    ULONG Release() override
+    {
+        ULONG left = --m_references;
+        if (left == 0) {
+            m_files.record.Enter("IShellLinkA::Release", "last");
+            delete this;
+        }
+        return left;
+    }
+
+    HRESULT SetPath(LPCSTR file) override { return Set("SetPath", file, m_target); }
+    HRESULT SetDescription(LPCSTR name) override { return Set("SetDescription", name, m_description); }
+    HRESULT SetWorkingDirectory(LPCSTR dir) override { return Set("SetWorkingDirectory", dir, m_workingDirectory); }
+    HRESULT SetArguments(LPCSTR args) override { return Set("SetArguments", args, m_arguments); }
+
+    HRESULT Save(LPCWSTR fileName, BOOL remember) override
+    {
+        std::string path = Narrow(fileName);
+        if (m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
+            return E_FAIL;
+        std::string content = "target=" + m_target + "\ndescription=" + m_description +
+                              "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";
+        if (!m_files.WriteFile(path, content)) return static_cast<HRESULT>(0x80070003);  // path not found
+        return S_OK;
+    }
+
+    // Not used by the program.
+    HRESULT GetPath(LPSTR, int, void*, DWORD) override { return E_FAIL; }
+    HRESULT GetIDList(void**) override { return E_FAIL; }
+    HRESULT SetIDList(const void*) override { return E_FAIL; }
+    HRESULT GetDescription(LPSTR, int) override { return E_FAIL; }
+    HRESULT GetWorkingDirectory(LPSTR, int) override { return E_FAIL; }
+    HRESULT GetArguments(LPSTR, int) override { return E_FAIL; }
+    HRESULT GetHotkey(WORD*) override { return E_FAIL; }
+    HRESULT SetHotkey(WORD) override { return E_FAIL; }
+    HRESULT GetShowCmd(int*) override { return E_FAIL; }
+    HRESULT SetShowCmd(int) override { return E_FAIL; }
+    HRESULT GetIconLocation(LPSTR, int, int*) override { return E_FAIL; }
+    HRESULT SetIconLocation(LPCSTR, int) override { return E_FAIL; }
+    HRESULT SetRelativePath(LPCSTR, DWORD) override { return E_FAIL; }
+    HRESULT Resolve(HWND, DWORD) override { return E_FAIL; }
+    HRESULT GetClassID(CLSID*) override { return E_FAIL; }
+    HRESULT IsDirty() override { return E_FAIL; }
+    HRESULT Load(LPCWSTR, DWORD) override { return E_FAIL; }
+    HRESULT SaveCompleted(LPCWSTR) override { return E_FAIL; }
+    HRESULT GetCurFile(LPWSTR*) override { return E_FAIL; }
+
+private:
+    HRESULT Set(const char* operation, LPCSTR value, std::string& field)
+    {
+        if (m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value))) return E_FAIL;
+        field = value != nullptr ? value : "";
+        return S_OK;
+    }
+
+    SimFiles& m_files;
+    ULONG m_references = 1;
+    std::string m_target, m_description, m_workingDirectory, m_arguments;
+};
+
+}  // namespace
+
+SimFiles::SimFiles(SimCallRecord& callRecord, SimProcess& process) : record(callRecord), m_process(process)
+{
+    AddFolder("C:\\Windows\\system32");
+    AddFolder("C:\\Windows\\INF");
+    AddFolder(currentDirectory);
+}
+
+std::string SimFiles::Absolute(const std::string& path) const
+{
+    if (path.size() >= 2 && path[1] == ':') return path;
+    return currentDirectory + "\\" + path;
+}
+
+void SimFiles::AddFolder(const std::string& path)
+{
+    std::string folder = Trimmed(Absolute(path));
+    for (size_t at = folder.find('\\'); at != std::string::npos; at = folder.find('\\', at + 1))
+        m_folders.insert(Lower(folder.substr(0, at)));
+    m_folders.insert(Lower(folder));
+}
+
+void SimFiles::AddFile(const std::string& path, const std::string& content)
+{
+    std::string absolute = Absolute(path);
+    AddFolder(FolderOf(absolute));
+    WriteFile(absolute, content);
+}
+
+bool SimFiles::WriteFile(const std::string& path, const std::string& content)
+{
+    std::string absolute = Absolute(path);
+    if (!FolderExists(FolderOf(absolute))) return false;
+    m_files[Lower(absolute)] = {absolute, content};
+    return true;
+}
+
+bool SimFiles::FileExists(const std::string& path) const { return m_files.count(Lower(Absolute(path))) != 0; }
+
+bool SimFiles::FolderExists(const std::string& path) const
+{
+    return m_folders.count(Lower(Trimmed(Absolute(path)))) != 0;
+}
+
+std::string SimFiles::FileContent(const std::string& path) const
+{
+    auto found = m_files.find(Lower(Absolute(path)));
+    return found != m_files.end() ? found->second.content : std::string();
+}
+
+std::vector<std::string> SimFiles::FilesIn(const std::string& folder) const
+{
+    std::string prefix = Lower(Trimmed(Absolute(folder))) + "\\";
+    std::vector<std::string> names;
+    for (const auto& [key, file] : m_files)
+        if (key.rfind(prefix, 0) == 0 && key.find('\\', prefix.size()) == std::string::npos)
+            names.push_back(LeafOf(file.path));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+int SimFiles::CopyMatches(const std::string& source, const std::string& destinationFolder)
+{
+    std::string absolute = Absolute(source);
+    std::string folder = FolderOf(absolute);
+    std::string pattern = LeafOf(absolute);
+    bool wildcard = pattern.find_first_of("*?") != std::string::npos;
+    int copied = 0;
+    for (const std::string& name : FilesIn(folder)) {
+        if (!Matches(pattern.c_str(), name.c_str())) continue;
+        if (!WriteFile(destinationFolder + "\\" + name, FileContent(folder + "\\" + name)))
+            return static_cast<int>(ERROR_PATH_NOT_FOUND);
+        ++copied;
+    }
+    // A wildcard that matches nothing copies nothing; a missing named file fails.
+    return !wildcard && copied == 0 ? static_cast<int>(ERROR_FILE_NOT_FOUND) : 0;
+}
+
+int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
+{
+    std::vector<std::string> from = ReadMultiString(lpFileOp->pFrom);
+    std::vector<std::string> to = ReadMultiString(lpFileOp->pTo);
+    std::ostringstream arguments;
+    arguments << "func=" << lpFileOp->wFunc << ", flags=0x" << std::hex << lpFileOp->fFlags << std::dec << ", from=";
+    for (const std::string& entry : from) arguments << "[" << entry << "]";
+    arguments << ", to=";
+    for (const std::string& entry : to) arguments << "[" << entry << "]";
+    arguments << ", hwnd=" << (lpFileOp->hwnd != nullptr ? "set" : "none");
+    if (DWORD error = record.Enter("SHFileOperationA", arguments.str())) return static_cast<int>(error);
+    if (lpFileOp->wFunc != FO_COPY || from.empty() || to.size() != 1) return static_cast<int>(ERROR_INVALID_PARAMETER);
+
+    std::string destination = Trimmed(Absolute(to[0]));
+    if (!FolderExists(destination)) {
+        // Without FOF_NOCONFIRMMKDIR the shell would ask first; we only model the flag's answer.
+        if (!(lpFileOp->fFlags & FOF_NOCONFIRMMKDIR)) return static_cast<int>(ERROR_PATH_NOT_FOUND);
+        AddFolder(destination);
+    }
+    for (const std::string& source : from)
+        if (int result = CopyMatches(source, destination)) return result;
+    return 0;
+}
+
+int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
+{
+    std::string path = Narrow(pszPath);
+    if (DWORD error = record.Enter("SHCreateDirectory", Quoted(path.c_str()))) return static_cast<int>(error);
+    if (FolderExists(path)) return ERROR_ALREADY_EXISTS;
+    AddFolder(path);
+    return ERROR_SUCCESS;
+}
+
+BOOL SimFiles::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
+{
+    if (DWORD error = record.Enter("CreateDirectoryA", Quoted(lpPathName))) return m_process.SetLastError(error), FALSE;
+    std::string path = lpPathName != nullptr ? Absolute(lpPathName) : std::string();
+    if (FolderExists(path)) return m_process.SetLastError(ERROR_ALREADY_EXISTS), FALSE;
+    if (!FolderExists(FolderOf(path))) return m_process.SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
+    AddFolder(path);
+    return TRUE;
+}
+
+HINSTANCE SimFiles::ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
+                                  LPCSTR lpDirectory, INT nShowCmd)
+{
+    auto answer = [](uintptr_t code) { return reinterpret_cast<HINSTANCE>(code); };
+    if (DWORD error = record.Enter("ShellExecuteA", std::string(hwnd ? "owner" : "none") + ", " + Quoted(lpOperation) +
+                                                        ", " + Quoted(lpFile) + ", " + Quoted(lpParameters) + ", " +
+                                                        Quoted(lpDirectory) + ", " + std::to_string(nShowCmd)))
+        return answer(error & 0x1F);  // a failure answers a value of 32 or less
+    if (lpFile == nullptr || !FileExists(lpFile)) return answer(ERROR_FILE_NOT_FOUND);
+    launched.push_back(lpFile);
+    return answer(42);
+}
+
+HRESULT SimFiles::CoInitialize(LPVOID)
+{
+    if (DWORD error = record.Enter("CoInitialize", "")) return static_cast<HRESULT>(error);
+    bool already = comInitialised;
+    comInitialised = true;
+    return already ? 1 /* S_FALSE */ : S_OK;
+}
+
+HRESULT SimFiles::CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv)
+{
+    *ppv = nullptr;
+    if (DWORD error = record.Enter("CoCreateInstance", std::string(rclsid == CLSID_ShellLink ? "CLSID_ShellLink" : "?") +
+                                                           ", " + (pUnkOuter ? "outer" : "none") + ", " +
+                                                           std::to_string(dwClsContext) + ", " +
+                                                           (riid == IID_IShellLinkA ? "IID_IShellLinkA" : "?")))
+        return static_cast<HRESULT>(error);
+    if (!comInitialised) return static_cast<HRESULT>(0x800401F0);  // CO_E_NOTINITIALIZED
+    if (!(rclsid == CLSID_ShellLink)) return REGDB_E_CLASSNOTREG;
+    if (!(riid == IID_IShellLinkA)) return E_NOINTERFACE;
+    *ppv = static_cast<IShellLinkA*>(new SimShellLink(*this));
+    return S_OK;
+}
+
+int SimFiles::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
+                                  LPWSTR lpWideCharStr, int cchWideChar)
+{
+    if (DWORD error = record.Enter("MultiByteToWideChar", std::to_string(CodePage) + ", " + std::to_string(dwFlags) +
+                                                              ", " + Quoted(lpMultiByteStr) + ", " +
+                                                              std::to_string(cbMultiByte) + ", " +
+                                                              std::to_string(cchWideChar)))
+        return m_process.SetLastError(error), 0;
+    if (lpMultiByteStr == nullptr) return m_process.SetLastError(ERROR_INVALID_PARAMETER), 0;
+    int length = cbMultiByte < 0 ? static_cast<int>(std::strlen(lpMultiByteStr)) + 1 : cbMultiByte;
+    if (cchWideChar == 0) return length;
+    if (cchWideChar < length) return m_process.SetLastError(ERROR_INSUFFICIENT_BUFFER), 0;
+    for (int i = 0; i < length; ++i) lpWideCharStr[i] = static_cast<unsigned char>(lpMultiByteStr[i]);
+    return length;
+}

@@ -1,0 +1,5 @@
+#include "tests/sim/SimMachine.h"
+
+SimMachine::SimMachine() = default;
+
+PlatformServices SimMachine::Services() { return {&spooler, &registry, &files, &process, &windows}; }

@@ -1,0 +1,50 @@
+// The simulated process: named mutexes, the system version, the user's
+// rights, the last error, sleeping on the machine's clock, the exit, and the
+// standard output.
+#pragma once
+#include <map>
+#include <string>
+
+#include "platform/Process.h"
+#include "tests/sim/SimCallRecord.h"
+
+// Thrown by the simulated process exit; the test that runs the program
+// catches it and sees the exit code.
+struct SimProcessExit {
+    int code;
+};
+
+class SimProcess : public IProcess {
+public:
+    explicit SimProcess(SimCallRecord& record) : m_record(record) {}
+
+    DWORD majorVersion = 6;
+    DWORD minorVersion = 1;
+    bool administrator = true;
+    std::string modulePath = "C:\\Package\\Setup.exe";
+    std::string standardOutput;
+
+    // Another process holds this named mutex.
+    void HoldMutexElsewhere(const std::string& name);
+    bool MutexOpen(const std::string& name) const;
+
+    // What the other parts of the machine leave for GetLastError.
+    void SetLastError(DWORD error) { m_lastError = error; }
+
+    HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName) override;
+    DWORD GetLastError() override { return m_lastError; }
+    BOOL CloseHandle(HANDLE hObject) override;
+    BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
+    BOOL IsUserAnAdmin() override;
+    void InitCommonControls() override;
+    void Sleep(DWORD dwMilliseconds) override;
+    [[noreturn]] void Exit(int exitCode) override;
+    void WriteStdout(const char* text) override { standardOutput += text; }
+
+private:
+    SimCallRecord& m_record;
+    DWORD m_lastError = 0;
+    std::map<std::string, int> m_mutexes;  // name -> open handles
+    std::map<uintptr_t, std::string> m_handles;
+    uintptr_t m_nextHandle = 0x1000;
+};

@@ -1,0 +1,162 @@
+#include "tests/sim/SimRegistry.h"
+
+#include <cstring>
+
+#include "tests/sim/SimText.h"
+
+SimRegistry::SimRegistry(SimCallRecord& record) : m_record(record)
+{
+    AddKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
+    SetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
+              "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
+}
+
+void SimRegistry::AddKey(const std::string& key)
+{
+    for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1)) {
+        std::string parent = key.substr(0, at);
+        if (!m_keys.count(Lower(parent))) m_keys[Lower(parent)].path = parent;
+    }
+    if (!m_keys.count(Lower(key))) m_keys[Lower(key)].path = key;
+}
+
+bool SimRegistry::KeyExists(const std::string& key) const { return m_keys.count(Lower(key)) != 0; }
+
+void SimRegistry::SetValue(const std::string& key, const std::string& name, DWORD type, const std::vector<BYTE>& data)
+{
+    AddKey(key);
+    m_keys[Lower(key)].values[Lower(name)] = {name, type, data};
+}
+
+void SimRegistry::SetString(const std::string& key, const std::string& name, const std::string& text)
+{
+    std::vector<BYTE> data(text.begin(), text.end());
+    data.push_back(0);
+    SetValue(key, name, REG_SZ, data);
+}
+
+void SimRegistry::SetDword(const std::string& key, const std::string& name, DWORD number)
+{
+    std::vector<BYTE> data(4);
+    std::memcpy(data.data(), &number, 4);
+    SetValue(key, name, REG_DWORD, data);
+}
+
+const SimRegistryValue* SimRegistry::Value(const std::string& key, const std::string& name) const
+{
+    auto found = m_keys.find(Lower(key));
+    if (found == m_keys.end()) return nullptr;
+    auto value = found->second.values.find(Lower(name));
+    return value != found->second.values.end() ? &value->second : nullptr;
+}
+
+std::string SimRegistry::StringOf(const std::string& key, const std::string& name) const
+{
+    const SimRegistryValue* value = Value(key, name);
+    if (value == nullptr) return "(none)";
+    std::string text(value->data.begin(), value->data.end());
+    if (!text.empty() && text.back() == '\0') text.pop_back();
+    return text;
+}
+
+std::string SimRegistry::OpenKeyName(HKEY key) const
+{
+    auto found = m_handles.find(reinterpret_cast<uintptr_t>(key));
+    return found != m_handles.end() ? found->second : std::string();
+}
+
+std::string SimRegistry::KeyPath(HKEY root, const char* subKey) const
+{
+    std::string base;
+    if (root == HKEY_LOCAL_MACHINE)
+        base = "HKLM";
+    else if (root == HKEY_CURRENT_USER)
+        base = "HKCU";
+    else
+        base = OpenKeyName(root);
+    if (base.empty()) return std::string();
+    if (subKey == nullptr || *subKey == '\0') return base;
+    return base + "\\" + subKey;
+}
+
+HKEY SimRegistry::NewHandle(const std::string& path)
+{
+    uintptr_t value = m_nextHandle;
+    m_nextHandle += 4;
+    m_handles[value] = m_keys[Lower(path)].path;
+    return reinterpret_cast<HKEY>(value);
+}
+
+LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
+{
+    std::string path = KeyPath(hKey, lpSubKey);
+    if (DWORD error = m_record.Enter("RegOpenKeyExA", Quoted(path.c_str()) + ", " + std::to_string(ulOptions) + ", " +
+                                                          std::to_string(samDesired)))
+        return static_cast<LSTATUS>(error);
+    if (path.empty()) return ERROR_INVALID_HANDLE;
+    if (!KeyExists(path)) return ERROR_FILE_NOT_FOUND;
+    *phkResult = NewHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD dwOptions,
+                                     REGSAM samDesired, LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
+{
+    std::string path = KeyPath(hKey, lpSubKey);
+    if (DWORD error = m_record.Enter("RegCreateKeyExA", Quoted(path.c_str()) + ", " + Quoted(lpClass) + ", " +
+                                                            std::to_string(dwOptions) + ", " + std::to_string(samDesired)))
+        return static_cast<LSTATUS>(error);
+    if (path.empty()) return ERROR_INVALID_HANDLE;
+    bool existed = KeyExists(path);
+    AddKey(path);
+    if (lpdwDisposition != nullptr) *lpdwDisposition = existed ? 2 : 1;  // opened / created
+    *phkResult = NewHandle(path);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
+                                      LPDWORD lpcbData)
+{
+    std::string key = OpenKeyName(hKey);
+    if (DWORD error = m_record.Enter("RegQueryValueExA", (key.empty() ? std::string("?") : key) + ", " +
+                                                             Quoted(lpValueName) + ", " +
+                                                             std::to_string(lpcbData ? *lpcbData : 0)))
+        return static_cast<LSTATUS>(error);
+    if (key.empty()) return ERROR_INVALID_HANDLE;
+    const SimRegistryValue* value = Value(key, lpValueName ? lpValueName : "");
+    if (value == nullptr) return ERROR_FILE_NOT_FOUND;
+    if (lpType != nullptr) *lpType = value->type;
+    DWORD size = static_cast<DWORD>(value->data.size());
+    if (lpcbData == nullptr) return lpData == nullptr ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+    // Too small a buffer: the size needed, and nothing copied.
+    if (lpData != nullptr && *lpcbData < size) {
+        *lpcbData = size;
+        return ERROR_MORE_DATA;
+    }
+    if (lpData != nullptr && size > 0) std::memcpy(lpData, value->data.data(), size);
+    *lpcbData = size;
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+                                    DWORD cbData)
+{
+    std::string key = OpenKeyName(hKey);
+    if (DWORD error = m_record.Enter("RegSetValueExA", (key.empty() ? std::string("?") : key) + ", " +
+                                                           Quoted(lpValueName) + ", " + std::to_string(dwType) + ", " +
+                                                           std::to_string(cbData)))
+        return static_cast<LSTATUS>(error);
+    if (key.empty()) return ERROR_INVALID_HANDLE;
+    SetValue(key, lpValueName ? lpValueName : "", dwType, std::vector<BYTE>(lpData, lpData + cbData));
+    return ERROR_SUCCESS;
+}
+
+LSTATUS SimRegistry::RegCloseKey(HKEY hKey)
+{
+    if (DWORD error = m_record.Enter("RegCloseKey", OpenKeyName(hKey))) return static_cast<LSTATUS>(error);
+    auto found = m_handles.find(reinterpret_cast<uintptr_t>(hKey));
+    if (found == m_handles.end()) return ERROR_INVALID_HANDLE;
+    m_handles.erase(found);
+    return ERROR_SUCCESS;
+}

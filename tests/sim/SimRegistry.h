@@ -1,0 +1,56 @@
+// The simulated registry: keys and values under HKLM and HKCU, compared
+// without regard to case, with the exact bytes and type of every value.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Registry.h"
+#include "tests/sim/SimCallRecord.h"
+
+struct SimRegistryValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+
+class SimRegistry : public IRegistry {
+public:
+    explicit SimRegistry(SimCallRecord& record);
+
+    // Key paths start with "HKLM\" or "HKCU\".
+    void SetValue(const std::string& key, const std::string& name, DWORD type, const std::vector<BYTE>& data);
+    void SetString(const std::string& key, const std::string& name, const std::string& text);
+    void SetDword(const std::string& key, const std::string& name, DWORD number);
+    void AddKey(const std::string& key);
+    bool KeyExists(const std::string& key) const;
+    const SimRegistryValue* Value(const std::string& key, const std::string& name) const;
+    // The text of a string value without its terminating NUL, or "(none)".
+    std::string StringOf(const std::string& key, const std::string& name) const;
+    // Keys opened or created and not closed yet.
+    int OpenKeys() const { return static_cast<int>(m_handles.size()); }
+
+    LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) override;
+    LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                            REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                            LPDWORD lpdwDisposition) override;
+    LSTATUS RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType, LPBYTE lpData,
+                             LPDWORD lpcbData) override;
+    LSTATUS RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
+                           DWORD cbData) override;
+    LSTATUS RegCloseKey(HKEY hKey) override;
+
+private:
+    struct Key {
+        std::string path;
+        std::map<std::string, SimRegistryValue> values;  // by lower-case name
+    };
+    std::string KeyPath(HKEY root, const char* subKey) const;
+    std::string OpenKeyName(HKEY key) const;
+    HKEY NewHandle(const std::string& path);
+
+    SimCallRecord& m_record;
+    std::map<std::string, Key> m_keys;  // by lower-case path
+    std::map<uintptr_t, std::string> m_handles;
+    uintptr_t m_nextHandle = 0x200000;
+};

@@ -1,0 +1,264 @@
+#include "tests/sim/SimSpooler.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "tests/sim/SimText.h"
+
+namespace {
+
+std::string Optional(LPCSTR value) { return value != nullptr ? std::string(value) : std::string(); }
+
+}  // namespace
+
+SimSpooler::SimSpooler(SimCallRecord& record, SimProcess& process, SimFiles& files)
+    : m_record(record), m_process(process), m_files(files)
+{
+    m_files.AddFolder(driverDirectory);
+    AddPort("LPT1:", "Printer Port");
+    AddPort("COM1:", "Serial Port");
+    AddPort("FILE:", "Print to File");
+}
+
+void SimSpooler::SetDriverDirectory(const std::string& path)
+{
+    driverDirectory = path;
+    m_files.AddFolder(path);
+}
+
+void SimSpooler::AddPort(const std::string& name, const std::string& description)
+{
+    ports.push_back({name, "Local Port", description});
+}
+
+const SimQueue* SimSpooler::Queue(const std::string& name) const
+{
+    for (const SimQueue& queue : queues)
+        if (Lower(queue.name) == Lower(name)) return &queue;
+    return nullptr;
+}
+
+const SimDriver* SimSpooler::Driver(const std::string& name) const
+{
+    for (const SimDriver& driver : drivers)
+        if (Lower(driver.name) == Lower(name)) return &driver;
+    return nullptr;
+}
+
+int SimSpooler::ActiveRegistrations() const
+{
+    return static_cast<int>(std::count_if(registrations.begin(), registrations.end(),
+                                          [](const SimRegistration& registration) { return registration.active; }));
+}
+
+BOOL SimSpooler::GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
+                                            DWORD cbBuf, LPDWORD pcbNeeded)
+{
+    if (DWORD error = m_record.Enter("GetPrinterDriverDirectoryA", Quoted(pName) + ", " + Quoted(pEnvironment) + ", " +
+                                                                       std::to_string(Level) + ", " +
+                                                                       std::to_string(cbBuf)))
+        return Failed(error);
+    if (Level != 1) return Failed(ERROR_INVALID_LEVEL);
+    DWORD needed = static_cast<DWORD>(driverDirectory.size() + 1);
+    *pcbNeeded = needed;
+    if (cbBuf < needed || pDriverDirectory == nullptr) return Failed(ERROR_INSUFFICIENT_BUFFER);
+    std::memcpy(pDriverDirectory, driverDirectory.c_str(), needed);
+    return TRUE;
+}
+
+BOOL SimSpooler::AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
+{
+    const DRIVER_INFO_6A* info = reinterpret_cast<const DRIVER_INFO_6A*>(pDriverInfo);
+    if (DWORD error = m_record.Enter("AddPrinterDriverA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
+                                                              Quoted(info ? info->pName : nullptr)))
+        return Failed(error);
+    if (Level != 6) return Failed(ERROR_INVALID_LEVEL);
+    if (info == nullptr || info->pName == nullptr || info->pDriverPath == nullptr || info->pDataFile == nullptr ||
+        info->pConfigFile == nullptr)
+        return Failed(ERROR_INVALID_PARAMETER);
+    SimDriver driver;
+    driver.dependentFiles = ReadMultiString(info->pDependentFiles);
+    // The spooler takes the driver's own files from the driver directory;
+    // the platform's Unidrv modules are its own.
+    for (const char* file : {info->pDataFile, info->pDriverPath, info->pConfigFile}) {
+        std::string name = Lower(file);
+        if (name == "unidrv.dll" || name == "unidrvui.dll") continue;
+        if (!m_files.FileExists(driverDirectory + "\\" + file)) return Failed(ERROR_FILE_NOT_FOUND);
+    }
+
+    driver.name = info->pName;
+    driver.version = info->cVersion;
+    driver.driverPath = info->pDriverPath;
+    driver.dataFile = info->pDataFile;
+    driver.configFile = info->pConfigFile;
+    driver.helpFile = Optional(info->pHelpFile);
+    driver.monitorName = Optional(info->pMonitorName);
+    driver.defaultDataType = Optional(info->pDefaultDataType);
+    driver.date = info->ftDriverDate;
+    driver.driverVersion = info->dwlDriverVersion;
+    driver.manufacturer = Optional(info->pszMfgName);
+    driver.oemUrl = Optional(info->pszOEMUrl);
+    driver.hardwareId = Optional(info->pszHardwareID);
+    driver.provider = Optional(info->pszProvider);
+    drivers.erase(std::remove_if(drivers.begin(), drivers.end(),
+                                 [&](const SimDriver& known) { return Lower(known.name) == Lower(driver.name); }),
+                  drivers.end());
+    drivers.push_back(driver);
+    return TRUE;
+}
+
+HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
+{
+    const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(pPrinter);
+    if (DWORD error = m_record.Enter("AddPrinterA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
+                                                        Quoted(info ? info->pPrinterName : nullptr) + ", " +
+                                                        Quoted(info ? info->pPortName : nullptr) + ", " +
+                                                        Quoted(info ? info->pDatatype : nullptr)))
+        return Failed(error), nullptr;
+    if (Level != 2) return Failed(ERROR_INVALID_LEVEL), nullptr;
+    if (info == nullptr || info->pPrinterName == nullptr || info->pPrinterName[0] == '\0' ||
+        info->pPrintProcessor == nullptr)
+        return Failed(ERROR_INVALID_PARAMETER), nullptr;
+    if (rejectsQueueWithoutDatatype && info->pDatatype == nullptr) return Failed(ERROR_INVALID_PARAMETER), nullptr;
+    if (Queue(info->pPrinterName) != nullptr) return Failed(ERROR_PRINTER_ALREADY_EXISTS), nullptr;
+    bool portKnown = false;
+    for (const SimPort& port : ports)
+        portKnown |= info->pPortName != nullptr && Lower(port.name) == Lower(info->pPortName);
+    if (!portKnown) return Failed(ERROR_UNKNOWN_PORT), nullptr;
+    if (info->pDriverName == nullptr || Driver(info->pDriverName) == nullptr)
+        return Failed(ERROR_UNKNOWN_PRINTER_DRIVER), nullptr;
+
+    SimQueue queue;
+    queue.name = info->pPrinterName;
+    queue.shareName = Optional(info->pShareName);
+    queue.portName = info->pPortName;
+    queue.driverName = info->pDriverName;
+    queue.printProcessor = info->pPrintProcessor;
+    queue.datatype = Optional(info->pDatatype);
+    queue.datatypeGiven = info->pDatatype != nullptr;
+    queue.commentGiven = info->pComment != nullptr;
+    queue.locationGiven = info->pLocation != nullptr;
+    queue.devModeGiven = info->pDevMode != nullptr;
+    queue.sepFileGiven = info->pSepFile != nullptr;
+    queue.parametersGiven = info->pParameters != nullptr;
+    queue.securityGiven = info->pSecurityDescriptor != nullptr;
+    queue.attributes = info->Attributes;
+    queue.priority = info->Priority;
+    queue.defaultPriority = info->DefaultPriority;
+    queue.startTime = info->StartTime;
+    queue.untilTime = info->UntilTime;
+    queues.push_back(queue);
+    uintptr_t handle = m_nextHandle;
+    m_nextHandle += 4;
+    m_printers.push_back(handle);
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+BOOL SimSpooler::ClosePrinter(HANDLE hPrinter)
+{
+    if (DWORD error = m_record.Enter("ClosePrinter", "")) return Failed(error);
+    auto found = std::find(m_printers.begin(), m_printers.end(), reinterpret_cast<uintptr_t>(hPrinter));
+    if (found == m_printers.end()) return Failed(ERROR_INVALID_HANDLE);
+    m_printers.erase(found);
+    return TRUE;
+}
+
+BOOL SimSpooler::SetDefaultPrinterA(LPCSTR pszPrinter)
+{
+    if (DWORD error = m_record.Enter("SetDefaultPrinterA", Quoted(pszPrinter))) return Failed(error);
+    if (pszPrinter == nullptr || Queue(pszPrinter) == nullptr) return Failed(ERROR_INVALID_PRINTER_NAME);
+    defaultPrinter = Queue(pszPrinter)->name;
+    return TRUE;
+}
+
+BOOL SimSpooler::EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned)
+{
+    if (DWORD error = m_record.Enter("EnumPortsA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
+                                                       std::to_string(cbBuf)))
+        return Failed(error);
+    if (Level != 2) return Failed(ERROR_INVALID_LEVEL);
+    // The records first, their strings packed at the end of the buffer.
+    DWORD needed = static_cast<DWORD>(ports.size() * sizeof(PORT_INFO_2A));
+    for (const SimPort& port : ports)
+        needed += static_cast<DWORD>(port.name.size() + port.monitor.size() + port.description.size() + 3);
+    *pcbNeeded = needed;
+    *pcReturned = 0;
+    if (cbBuf < needed || (needed > 0 && pPort == nullptr)) return Failed(ERROR_INSUFFICIENT_BUFFER);
+
+    PORT_INFO_2A* records = reinterpret_cast<PORT_INFO_2A*>(pPort);
+    char* strings = reinterpret_cast<char*>(pPort) + cbBuf;
+    auto pack = [&strings](const std::string& text) {
+        strings -= text.size() + 1;
+        std::memcpy(strings, text.c_str(), text.size() + 1);
+        return strings;
+    };
+    for (size_t i = 0; i < ports.size(); ++i) {
+        records[i].pPortName = pack(ports[i].name);
+        records[i].pMonitorName = pack(ports[i].monitor);
+        records[i].pDescription = pack(ports[i].description);
+        records[i].fPortType = 0x3;  // write, read
+        records[i].Reserved = 0;
+    }
+    *pcReturned = static_cast<DWORD>(ports.size());
+    return TRUE;
+}
+
+BOOL SimSpooler::SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
+                                  DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
+                                  PDWORD RequiredSize, PSTR*)
+{
+    if (DWORD error = m_record.Enter("SetupCopyOEMInfA", Quoted(SourceInfFileName) + ", " +
+                                                             Quoted(OEMSourceMediaLocation) + ", " +
+                                                             std::to_string(OEMSourceMediaType) + ", " +
+                                                             std::to_string(CopyStyle) + ", " +
+                                                             std::to_string(DestinationInfFileNameSize)))
+        return Failed(error);
+    if (SourceInfFileName == nullptr || !m_files.FileExists(SourceInfFileName)) return Failed(ERROR_FILE_NOT_FOUND);
+    std::string content = m_files.FileContent(SourceInfFileName);
+    std::string stored;
+    for (const std::string& name : infStore)
+        if (m_files.FileContent("C:\\Windows\\INF\\" + name) == content) stored = name;
+    if (stored.empty()) {
+        stored = "oem" + std::to_string(infStore.size()) + ".inf";
+        infStore.push_back(stored);
+        m_files.WriteFile("C:\\Windows\\INF\\" + stored, content);
+    } else if (CopyStyle & SP_COPY_NOOVERWRITE) {
+        return Failed(ERROR_FILE_EXISTS);
+    }
+    std::string destination = "C:\\Windows\\INF\\" + stored;
+    if (RequiredSize != nullptr) *RequiredSize = static_cast<DWORD>(destination.size() + 1);
+    if (DestinationInfFileName != nullptr) {
+        if (DestinationInfFileNameSize < destination.size() + 1) return Failed(ERROR_INSUFFICIENT_BUFFER);
+        std::memcpy(DestinationInfFileName, destination.c_str(), destination.size() + 1);
+    }
+    return TRUE;
+}
+
+HDEVNOTIFY SimSpooler::RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags)
+{
+    const DEV_BROADCAST_DEVICEINTERFACE_A* filter = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(NotificationFilter);
+    if (DWORD error = m_record.Enter("RegisterDeviceNotificationA",
+                                     std::to_string(filter ? filter->dbcc_size : 0) + ", " +
+                                         std::to_string(filter ? filter->dbcc_devicetype : 0) + ", " +
+                                         std::to_string(Flags)))
+        return Failed(error), nullptr;
+    if (filter == nullptr || filter->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||
+        filter->dbcc_size < sizeof(DEV_BROADCAST_DEVICEINTERFACE_A))
+        return Failed(ERROR_INVALID_PARAMETER), nullptr;
+    uintptr_t value = m_nextHandle;
+    m_nextHandle += 4;
+    HDEVNOTIFY handle = reinterpret_cast<HDEVNOTIFY>(value);
+    registrations.push_back({handle, static_cast<HWND>(hRecipient), filter->dbcc_classguid, filter->dbcc_size, true});
+    return handle;
+}
+
+BOOL SimSpooler::UnregisterDeviceNotification(HDEVNOTIFY Handle)
+{
+    if (DWORD error = m_record.Enter("UnregisterDeviceNotification", "")) return Failed(error);
+    for (SimRegistration& registration : registrations)
+        if (registration.handle == Handle && registration.active) {
+            registration.active = false;
+            return TRUE;
+        }
+    return Failed(ERROR_INVALID_HANDLE);
+}
