@@ -1,6 +1,6 @@
 #include "install/DriverDirectory.h"
 
-#include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "install/SpoolerBuffer.h"
@@ -13,17 +13,21 @@ bool QueryDriverDirectory(DriverPath& directory)
     if (Spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, scratch, sizeof scratch, &needed)) {
         DriverPath path(new (std::nothrow) char[sizeof scratch + 1]());
         if (!path) return false;
-        std::snprintf(path.get(), sizeof scratch + 1, "%.*s", static_cast<int>(sizeof scratch),
-                      reinterpret_cast<const char*>(scratch));
+        // At most the scratch buffer, always terminated.
+        std::memcpy(path.get(), scratch, sizeof scratch);
         directory = std::move(path);
         return true;
     }
     // The spooler reports the size it needs only when the buffer is too small.
     if (Process().GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
 
-    char* buffer = AllocateSpoolerBuffer(needed);
-    if (buffer == nullptr) return false;
-    directory.reset(buffer);
-    return Spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(buffer), needed,
-                                                &needed) != FALSE;
+    DriverPath buffer(AllocateSpoolerBuffer(needed));
+    if (!buffer) return false;
+    if (!Spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(buffer.get()), needed,
+                                              &needed))
+        return false;
+    // Only a path that the spooler gave replaces the one found before: later
+    // stages build their paths from it.
+    directory = std::move(buffer);
+    return true;
 }

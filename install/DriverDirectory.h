@@ -7,6 +7,6 @@
 using DriverPath = std::unique_ptr<char[]>;
 
 // Asks the spooler in two calls: a 10-byte buffer first, to learn the size it
-// needs, then a buffer of exactly that size, which replaces `directory`.
-// Answers true when `directory` holds the path.
+// needs, then a buffer of exactly that size. Answers true when `directory`
+// holds the path now; a failed query leaves it as it was.
 bool QueryDriverDirectory(DriverPath& directory);

@@ -14,6 +14,8 @@ public:
     virtual DWORD GetLastError() = 0;
     virtual BOOL CloseHandle(HANDLE hObject) = 0;
     virtual BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) = 0;
+    // The system's own folder ("C:\Windows"): its drive is the system drive.
+    virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
     // The shell's test (IsUserAnAdmin): does the process run with administrator rights?
     virtual BOOL IsUserAnAdmin() = 0;
     virtual void InitCommonControls() = 0;

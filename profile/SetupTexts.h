@@ -8,3 +8,6 @@ extern const char* const ExitQuestion;
 // The spooler's driver directory could not be found: by the staging before
 // any port is known, and by an installation's first stage.
 extern const char* const DriverDirectoryError;
+// The maker, and its web address as the model dialog shows it.
+extern const char* const MakerName;
+extern const char* const MakerWebAddress;

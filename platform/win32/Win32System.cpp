@@ -84,6 +84,7 @@ public:
     DWORD GetLastError() override { return ::GetLastError(); }
     BOOL CloseHandle(HANDLE hObject) override { return ::CloseHandle(hObject); }
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override { return ::GetVersionExA(lpVersionInformation); }
+    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override { return ::GetWindowsDirectoryA(lpBuffer, uSize); }
 
     BOOL IsUserAnAdmin() override
     {

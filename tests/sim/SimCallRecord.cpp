@@ -20,7 +20,7 @@ const std::set<std::string>& Operations()
         "IShellLinkA::SetDescription", "IShellLinkA::SetWorkingDirectory", "IShellLinkA::SetArguments",
         "IShellLinkA::Release", "IPersistFile::Save",
         // process
-        "CreateMutexA", "CloseHandle", "GetVersionExA", "IsUserAnAdmin", "InitCommonControls", "Sleep", "Exit",
+        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsUserAnAdmin", "InitCommonControls", "Sleep", "Exit",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
     };
@@ -48,6 +48,13 @@ DWORD SimCallRecord::Enter(const std::string& operation, const std::string& argu
 }
 
 void SimCallRecord::Log(const std::string& what) { events.push_back({clock, what}); }
+
+void SimCallRecord::Forget()
+{
+    calls.clear();
+    events.clear();
+    m_callCounts.clear();
+}
 
 void SimCallRecord::Fail(const std::string& operation, DWORD error, int nth)
 {

@@ -33,6 +33,8 @@ public:
     DWORD Enter(const std::string& operation, const std::string& arguments);
     // A screen event for the time line.
     void Log(const std::string& what);
+    // Starts the record afresh: calls, events and call counts (not the faults).
+    void Forget();
 
     // Makes `operation` fail with `error`: at its n-th call (counted from 1)
     // or, with n = 0, at every call.

@@ -1,5 +1,7 @@
 #include "tests/sim/SimProcess.h"
 
+#include <cstring>
+
 #include "tests/sim/SimText.h"
 
 void SimProcess::HoldMutexElsewhere(const std::string& name) { ++m_mutexes[name]; }
@@ -67,4 +69,14 @@ void SimProcess::Exit(int exitCode)
 {
     m_record.Enter("Exit", std::to_string(exitCode));
     throw SimProcessExit{exitCode};
+}
+
+UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
+{
+    if (DWORD error = m_record.Enter("GetWindowsDirectoryA", std::to_string(uSize))) return SetLastError(error), 0;
+    UINT needed = static_cast<UINT>(windowsDirectory.size() + 1);
+    // Too small a buffer: the size needed, NUL included, and nothing copied.
+    if (lpBuffer == nullptr || uSize < needed) return needed;
+    std::memcpy(lpBuffer, windowsDirectory.c_str(), needed);
+    return needed - 1;
 }

@@ -22,6 +22,7 @@ public:
     DWORD minorVersion = 1;
     bool administrator = true;
     std::string modulePath = "C:\\Package\\Setup.exe";
+    std::string windowsDirectory = "C:\\Windows";
     std::string standardOutput;
 
     // Another process holds this named mutex.
@@ -35,6 +36,7 @@ public:
     DWORD GetLastError() override { return m_lastError; }
     BOOL CloseHandle(HANDLE hObject) override;
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
+    UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     BOOL IsUserAnAdmin() override;
     void InitCommonControls() override;
     void Sleep(DWORD dwMilliseconds) override;

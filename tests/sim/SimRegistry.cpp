@@ -21,6 +21,12 @@ void SimRegistry::AddKey(const std::string& key)
     if (!m_keys.count(Lower(key))) m_keys[Lower(key)].path = key;
 }
 
+void SimRegistry::DeleteValue(const std::string& key, const std::string& name)
+{
+    auto found = m_keys.find(Lower(key));
+    if (found != m_keys.end()) found->second.values.erase(Lower(name));
+}
+
 bool SimRegistry::KeyExists(const std::string& key) const { return m_keys.count(Lower(key)) != 0; }
 
 void SimRegistry::SetValue(const std::string& key, const std::string& name, DWORD type, const std::vector<BYTE>& data)

@@ -23,6 +23,7 @@ public:
     void SetString(const std::string& key, const std::string& name, const std::string& text);
     void SetDword(const std::string& key, const std::string& name, DWORD number);
     void AddKey(const std::string& key);
+    void DeleteValue(const std::string& key, const std::string& name);
     bool KeyExists(const std::string& key) const;
     const SimRegistryValue* Value(const std::string& key, const std::string& name) const;
     // The text of a string value without its terminating NUL, or "(none)".

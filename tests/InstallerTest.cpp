@@ -1,0 +1,492 @@
+// The installation engine on a simulated machine: the installer's stages, the
+// order they run in, what they leave on the machine, and the one outcome box.
+#include <cstring>
+
+#include "install/FileCopy.h"
+#include "install/Installer.h"
+#include "tests/Harness.h"
+
+namespace {
+
+const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
+const std::string kMonitor = "QL70TILLMATE(ESCP)";
+const std::string kRunKey = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvantis";
+const std::string kShellFolders = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::string kAllUsersPrograms = ":\\Documents and Settings\\All Users\\Start Menu\\Programs";
+const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
+const std::string kDriverOnly = " Printer Driver installed successfully.";
+
+}  // namespace
+
+class Installation : public SetupTest {
+protected:
+    void SetUp() override
+    {
+        SetupTest::SetUp();
+        app = std::make_unique<CSetupApp>();
+        AddPackage();
+        // Windows 7 reaches this folder through its compatibility junctions.
+        machine.files.AddFolder("C" + kAllUsersPrograms);
+        CFileCopy staging;
+        staging.StageDriverFiles();
+        record.Forget();
+    }
+
+    // What a port dialog does: a fresh installer on the port, the sequence, the outcome.
+    void Install(const std::string& port = "LPT1:")
+    {
+        CInstaller installer;
+        installer.PortName = port;
+        installer.RunInstallation();
+        installer.ReportOutcome();
+        printerName = installer.PrinterName;
+    }
+
+    std::string Dir() const { return machine.spooler.driverDirectory; }
+    std::string Shortcut(char drive = 'C') const
+    {
+        return std::string(1, drive) + kAllUsersPrograms + "\\Corvantis\\StatusMonitor" + kMonitor + ".LNK";
+    }
+    std::vector<std::string> BoxTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
+        return texts;
+    }
+    void ExpectNoStatusMonitorSteps()
+    {
+        EXPECT_FALSE(machine.files.FileExists(Dir() + "\\STM\\" + kMonitor + ".exe"));
+        EXPECT_EQ(machine.registry.Value(kRunKey, "Corvex" + kMonitor), nullptr);
+        EXPECT_FALSE(machine.files.FileExists(Shortcut()));
+        EXPECT_EQ(record.CountOf("ShellExecuteA"), 0);
+        EXPECT_TRUE(machine.files.launched.empty());
+    }
+
+    std::string printerName;
+};
+
+TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBox)
+{
+    Install();
+
+    const SimQueue* queue = machine.spooler.Queue(kModel);
+    ASSERT_NE(queue, nullptr);
+    EXPECT_EQ(queue->name, kModel);
+    EXPECT_EQ(queue->portName, "LPT1:");
+    EXPECT_EQ(queue->driverName, kModel);
+    EXPECT_EQ(queue->shareName, "KVXQL70TILLMATE(ESC P)");
+    EXPECT_EQ(queue->printProcessor, "winprint");
+    EXPECT_FALSE(queue->datatypeGiven);
+    EXPECT_FALSE(queue->commentGiven || queue->locationGiven || queue->devModeGiven || queue->sepFileGiven ||
+                 queue->parametersGiven || queue->securityGiven);
+    EXPECT_EQ(queue->attributes, 0x204u);
+    EXPECT_EQ(queue->priority, 1u);
+    EXPECT_EQ(queue->defaultPriority + queue->startTime + queue->untilTime, 0u);
+    EXPECT_EQ(machine.spooler.defaultPrinter, kModel);
+    EXPECT_EQ(machine.spooler.OpenPrinters(), 0);
+
+    // The status monitor, started at log-on and from the Start menu, and now.
+    EXPECT_EQ(machine.files.FileContent(Dir() + "\\STM\\" + kMonitor + ".exe"), "status monitor");
+    const SimRegistryValue* run = machine.registry.Value(kRunKey, "Corvex" + kMonitor);
+    ASSERT_NE(run, nullptr);
+    EXPECT_EQ(run->type, DWORD(REG_SZ));
+    std::string stem = Dir() + "\\STM\\" + kMonitor;
+    EXPECT_EQ(std::string(run->data.begin(), run->data.end()), stem + std::string(1, '\0'));
+    EXPECT_EQ(machine.files.FileContent(Shortcut()),
+              "target=" + stem + ".exe\ndescription=Shortcut to Status Monitor - " + kModel +
+                  "\nworkingDirectory=\narguments=\n");
+    EXPECT_EQ(record.CallsOf("IPersistFile::Save").at(0).arguments, "\"" + Shortcut() + "\", 1");
+    EXPECT_EQ(record.CallsOf("ShellExecuteA").at(0).arguments,
+              "none, \"open\", \"" + stem + ".exe\", (null), (null), 6");
+    EXPECT_EQ(machine.files.launched, std::vector<std::string>{stem + ".exe"});
+
+    // The INF file in the store, the uninstall entry.
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+    EXPECT_EQ(machine.files.FileContent("C:\\Windows\\INF\\oem0.inf"), "package file CORVEX_ESCP.INF");
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayName"), "Corvantis Printer Software");
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayIcon"), Dir() + "\\Uninstall.exe");
+    EXPECT_EQ(machine.registry.Value(kUninstallKey, "UninstallString")->data.size(), Dir().size() + 15);
+    EXPECT_EQ(machine.registry.OpenKeys(), 0);
+
+    EXPECT_TRUE(InOrder(record, {"cursor wait", "GetPrinterDriverDirectoryA", "AddPrinterDriverA", "AddPrinterA",
+                                 "ClosePrinter", "SetDefaultPrinterA", "SHCreateDirectory", "SHFileOperationA",
+                                 "RegOpenKeyExA", "RegSetValueExA", "CoInitialize", "IPersistFile::Save",
+                                 "ShellExecuteA", "SetupCopyOEMInfA", "RegCreateKeyExA", "cursor normal"}));
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]),
+              Describe({nullptr, kModel + kWithMonitor, SetupCaption, MB_OK | MB_ICONINFORMATION, 0, 0}));
+}
+
+TEST_F(Installation, TheDriverRecordNamesTheUnidrvFilesTheDateAndTheVersion)
+{
+    Install();
+    const SimDriver* driver = machine.spooler.Driver(kModel);
+    ASSERT_NE(driver, nullptr);
+    EXPECT_EQ(driver->version, 3u);
+    EXPECT_EQ(driver->driverPath, "unidrv.dll");
+    EXPECT_EQ(driver->dataFile, "ESC_QRT_BILL.GPD");
+    EXPECT_EQ(driver->configFile, "unidrvui.dll");
+    EXPECT_EQ(driver->helpFile, "unidrv.hlp");
+    EXPECT_EQ(driver->dependentFiles, (std::vector<std::string>{"ESC_QRT_BILL.dll", "unidrvui.dll", "unidrv.dll",
+                                                                "unidrv.hlp", "unires.dll", "stdnames.gpd",
+                                                                "TTFSUB.gpd"}));
+    EXPECT_EQ(driver->date.dwHighDateTime, 0x01C9ED4Cu);
+    EXPECT_EQ(driver->date.dwLowDateTime, 0x39D00000u);
+    EXPECT_EQ(driver->driverVersion, 0x0005000000000006ull);
+    EXPECT_EQ(driver->manufacturer, "Corvantis");
+    EXPECT_EQ(driver->provider, "Corvantis");
+    EXPECT_EQ(driver->hardwareId, "NA");
+    EXPECT_EQ(driver->oemUrl, "www.corvantis.example");
+    EXPECT_EQ(driver->monitorName + driver->defaultDataType, "");
+    EXPECT_EQ(record.CallsOf("AddPrinterDriverA").at(0).arguments, "(null), 6, \"" + kModel + "\"");
+}
+
+TEST_F(Installation, AnExistingQueueAndCopyOneGiveCopyTwoWithoutTheStatusMonitor)
+{
+    machine.spooler.queues.push_back({kModel, "", "LPT1:", kModel, "winprint", "", false});
+    machine.spooler.queues.push_back({kModel + " (Copy 1)", "", "LPT1:", kModel, "winprint", "", false});
+    Install();
+
+    EXPECT_EQ(printerName, kModel + " (Copy 2)");
+    ASSERT_NE(machine.spooler.Queue(kModel + " (Copy 2)"), nullptr);
+    EXPECT_EQ(machine.spooler.defaultPrinter, kModel + " (Copy 2)");
+    std::vector<SimCall> attempts = record.CallsOf("AddPrinterA");
+    ASSERT_EQ(attempts.size(), 3u);
+    EXPECT_EQ(attempts[1].arguments, "(null), 2, \"" + kModel + " (Copy 1)\", \"LPT1:\", (null)");
+    EXPECT_EQ(record.CountOf("SHCreateDirectory"), 0);
+    ExpectNoStatusMonitorSteps();
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + " (Copy 2)" + kDriverOnly});
+}
+
+TEST_F(Installation, APortThatAppearsAfterAFewWaitsGetsTheQueue)
+{
+    for (int attempt = 1; attempt <= 3; ++attempt) record.Fail("AddPrinterA", ERROR_UNKNOWN_PORT, attempt);
+    Install();
+
+    EXPECT_EQ(record.CountOf("AddPrinterA"), 4);
+    EXPECT_EQ(record.CountOf("Sleep"), 3);
+    EXPECT_EQ(record.clock, 6000u);
+    EXPECT_NE(machine.spooler.Queue(kModel), nullptr);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+}
+
+TEST_F(Installation, APortThatNeverAppearsIsWaitedForThirtySecondsThenTheQueueFails)
+{
+    Install("USB009");
+
+    EXPECT_EQ(record.CountOf("AddPrinterA"), 16);
+    EXPECT_EQ(record.CountOf("Sleep"), 15);
+    EXPECT_EQ(record.clock, 30000u);
+    EXPECT_TRUE(machine.spooler.queues.empty());
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x003C occured."});
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+}
+
+TEST_F(Installation, AnUnknownDriverShowsItsOwnBoxBeforeTheQueueError)
+{
+    record.Fail("AddPrinterA", ERROR_UNKNOWN_PRINTER_DRIVER);
+    Install();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Printer driver unknown.", "Unexpected error 0x003C occured."}));
+    EXPECT_EQ(Describe(screen.boxes[0]),
+              Describe({nullptr, "Printer driver unknown.", SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
+}
+
+struct FailingStage {
+    const char* operation;
+    DWORD error;
+    const char* text;
+    const char* firstSkipped;
+};
+
+class InstallationStageFailure : public Installation, public ::testing::WithParamInterface<FailingStage> {};
+
+TEST_P(InstallationStageFailure, ShowsOnlyItsErrorAndNothingLaterHappens)
+{
+    record.Fail(GetParam().operation, GetParam().error);
+    Install();
+
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]), Describe({nullptr, GetParam().text, SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
+    EXPECT_EQ(record.CountOf(GetParam().firstSkipped), 0);
+    for (const char* later : {"SHCreateDirectory", "SetupCopyOEMInfA", "RegCreateKeyExA", "ShellExecuteA"})
+        EXPECT_EQ(record.CountOf(later), 0) << later;
+    EXPECT_TRUE(machine.spooler.queues.empty());
+    EXPECT_FALSE(screen.waitCursor);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, InstallationStageFailure,
+    ::testing::Values(FailingStage{"GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED, "Unexpected error 0x001C occured.",
+                                   "AddPrinterDriverA"},
+                      FailingStage{"AddPrinterDriverA", ERROR_FILE_NOT_FOUND, "Unexpected error 0x002C occured.",
+                                   "AddPrinterA"},
+                      FailingStage{"AddPrinterA", ERROR_ACCESS_DENIED, "Unexpected error 0x003C occured.",
+                                   "SetDefaultPrinterA"}),
+    [](const ::testing::TestParamInfo<FailingStage>& info) { return std::string(info.param.operation); });
+
+TEST_F(Installation, AStatusMonitorFolderThatCannotBeMadeGivesThePlainSuccess)
+{
+    record.Fail("SHCreateDirectory", ERROR_ACCESS_DENIED);
+    Install();
+    EXPECT_EQ(record.CountOf("SHFileOperationA"), 0);
+    ExpectNoStatusMonitorSteps();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+}
+
+TEST_F(Installation, AStatusMonitorThatIsNotInThePackageGivesThePlainSuccess)
+{
+    machine.files.currentDirectory = "C:\\Elsewhere";
+    machine.files.AddFolder("C:\\Elsewhere");
+    Install();
+    EXPECT_EQ(record.CallsOf("SHFileOperationA").at(0).arguments,
+              "func=2, flags=0x610, from=[STM\\" + kMonitor + ".exe], to=[" + Dir() + "\\STM\\], hwnd=none");
+    ExpectNoStatusMonitorSteps();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+}
+
+TEST_F(Installation, AnEarlierStatusMonitorAndRunValueAreReplaced)
+{
+    machine.files.AddFile(Dir() + "\\STM\\" + kMonitor + ".exe", "older status monitor");
+    machine.registry.SetString(kRunKey, "Corvex" + kMonitor, "C:\\Old\\Monitor");
+    Install();
+    EXPECT_EQ(machine.files.FileContent(Dir() + "\\STM\\" + kMonitor + ".exe"), "status monitor");
+    EXPECT_EQ(machine.registry.StringOf(kRunKey, "Corvex" + kMonitor), Dir() + "\\STM\\" + kMonitor);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+}
+
+TEST_F(Installation, FailuresAfterTheQueueNeverTurnTheOutcomeIntoAnError)
+{
+    record.Fail("RegOpenKeyExA", ERROR_ACCESS_DENIED);
+    record.Fail("CoCreateInstance", REGDB_E_CLASSNOTREG);
+    record.Fail("ShellExecuteA", ERROR_FILE_NOT_FOUND);
+    record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
+    record.Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+    Install();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_FALSE(machine.registry.KeyExists(kUninstallKey));
+    EXPECT_FALSE(machine.files.FileExists(Shortcut()));
+}
+
+class UninstallEntry : public Installation {
+protected:
+    // An installer that found the driver directory, as RunInstallation's first stage does.
+    bool Write()
+    {
+        CInstaller installer;
+        EXPECT_TRUE(installer.QueryDriverDirectory());
+        return installer.WriteUninstallEntry();
+    }
+};
+
+TEST_F(UninstallEntry, AFailedDisplayNameSkipsTheUninstallStringButNotTheIcon)
+{
+    record.Fail("RegSetValueExA", ERROR_ACCESS_DENIED, 1);
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(machine.registry.Value(kUninstallKey, "DisplayName"), nullptr);
+    EXPECT_EQ(machine.registry.Value(kUninstallKey, "UninstallString"), nullptr);
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayIcon"), Dir() + "\\Uninstall.exe");
+    EXPECT_EQ(record.CountOf("RegSetValueExA"), 2);
+    EXPECT_EQ(machine.registry.OpenKeys(), 0);
+}
+
+TEST_F(UninstallEntry, AFailedUninstallStringStillWritesTheIcon)
+{
+    record.Fail("RegSetValueExA", ERROR_ACCESS_DENIED, 2);
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayName"), "Corvantis Printer Software");
+    EXPECT_EQ(machine.registry.Value(kUninstallKey, "UninstallString"), nullptr);
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayIcon"), Dir() + "\\Uninstall.exe");
+}
+
+TEST_F(UninstallEntry, AKeyThatCannotBeCreatedWritesNothing)
+{
+    record.Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(Write());
+    EXPECT_EQ(record.CountOf("RegSetValueExA"), 0);
+}
+
+TEST_F(UninstallEntry, AnEarlierEntryIsReplacedWithTheExactByteCounts)
+{
+    machine.registry.SetString(kUninstallKey, "UninstallString", "C:\\Old\\Uninstall.exe");
+    EXPECT_TRUE(Write());
+    std::vector<SimCall> writes = record.CallsOf("RegSetValueExA");
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(writes[0].arguments, kUninstallKey + ", \"DisplayName\", 1, 27");
+    EXPECT_EQ(writes[1].arguments,
+              kUninstallKey + ", \"UninstallString\", 1, " + std::to_string(Dir().size() + 15));
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
+}
+
+class ProgramsFolder : public Installation {
+protected:
+    void SetPrograms(DWORD type, const std::string& data)
+    {
+        std::vector<BYTE> bytes(data.begin(), data.end());
+        machine.registry.SetValue(kShellFolders, "Programs", type, bytes);
+    }
+};
+
+TEST_F(ProgramsFolder, AValueOnAnotherDriveGivesTheGroupOnThatDrive)
+{
+    machine.files.AddFolder("D" + kAllUsersPrograms);
+    SetPrograms(REG_SZ, std::string("D:\\Profiles\\Admin\\Start Menu\\Programs") + '\0');
+    Install();
+    EXPECT_EQ(record.CallsOf("CreateDirectoryA").at(0).arguments, "\"D" + kAllUsersPrograms + "\\Corvantis\"");
+    EXPECT_TRUE(machine.files.FileExists(Shortcut('D')));
+}
+
+TEST_F(ProgramsFolder, AnUnusableValueGivesTheSystemDrive)
+{
+    struct Case {
+        const char* what;
+        DWORD type;
+        std::string data;
+    };
+    const Case cases[] = {
+        {"empty", REG_SZ, std::string(1, '\0')},
+        {"no data at all", REG_SZ, std::string()},
+        {"not a string", REG_DWORD, std::string("D\0\0\0", 4)},
+        {"longer than its buffer", REG_SZ, "D:\\" + std::string(100, 'x') + '\0'},
+        {"no drive letter", REG_SZ, std::string("\\\\server\\share") + '\0'},
+    };
+    machine.process.windowsDirectory = "E:\\Windows";
+    machine.files.AddFolder("E" + kAllUsersPrograms);
+    for (const Case& bad : cases) {
+        SetPrograms(bad.type, bad.data);
+        CInstaller installer;
+        ASSERT_TRUE(installer.QueryDriverDirectory());
+        installer.CreateStartMenuShortcut();
+        EXPECT_EQ(record.CallsOf("CreateDirectoryA").back().arguments, "\"E" + kAllUsersPrograms + "\\Corvantis\"")
+            << bad.what;
+    }
+    EXPECT_TRUE(machine.files.FileExists(Shortcut('E')));
+}
+
+TEST_F(ProgramsFolder, AMissingValueGivesTheSystemDrive)
+{
+    machine.registry.DeleteValue(kShellFolders, "Programs");
+    Install();
+    EXPECT_TRUE(machine.files.FileExists(Shortcut('C')));
+}
+
+TEST_F(Installation, ASecondInstallationOverTheFirstTakesCopyOne)
+{
+    Install();
+    screen.boxes.clear();
+    Install();
+
+    EXPECT_EQ(printerName, kModel + " (Copy 1)");
+    EXPECT_EQ(machine.spooler.drivers.size(), 1u);
+    EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 2);
+    // The INF file is in the store already: still a yes.
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+    EXPECT_EQ(machine.spooler.defaultPrinter, kModel + " (Copy 1)");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + " (Copy 1)" + kDriverOnly});
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayName"), "Corvantis Printer Software");
+}
+
+TEST_F(Installation, TheInfFileIsStoredOnceAndThenFoundThere)
+{
+    CInstaller installer;
+    EXPECT_TRUE(installer.InstallInfFile());
+    EXPECT_EQ(std::string(installer.InfSourcePath), Dir() + "\\CORVEX_ESCP.INF");
+    EXPECT_EQ(std::string(installer.InfDestinationName), "C:\\Windows\\INF\\oem0.inf");
+    EXPECT_EQ(record.CallsOf("SetupCopyOEMInfA").at(0).arguments,
+              "\"" + Dir() + "\\CORVEX_ESCP.INF\", (null), 1, 8, 260");
+    EXPECT_TRUE(installer.InstallInfFile());
+    record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(installer.InstallInfFile());
+}
+
+TEST_F(Installation, ADriverDirectoryTooLongForTheInfPathIsANo)
+{
+    // 244 characters, a backslash and the 15 of the name need 261 with the NUL.
+    std::string tooLong = "C:\\" + std::string(241, 'd');
+    machine.spooler.SetDriverDirectory(tooLong);
+    CInstaller installer;
+    EXPECT_FALSE(installer.InstallInfFile());
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+
+    // One shorter fits exactly.
+    machine.spooler.SetDriverDirectory(tooLong.substr(0, tooLong.size() - 1));
+    machine.files.AddFile(machine.spooler.driverDirectory + "\\CORVEX_ESCP.INF", "inf");
+    EXPECT_TRUE(installer.InstallInfFile());
+    EXPECT_EQ(std::strlen(installer.InfSourcePath), 259u);
+}
+
+TEST_F(Installation, AFailedRefreshOfTheDirectoryKeepsThePathFoundFirst)
+{
+    // The INF stage asks again; its failure must not leave the uninstall
+    // entry with a broken path.
+    record.Fail("GetPrinterDriverDirectoryA", ERROR_NOT_ENOUGH_MEMORY, 4);
+    Install();
+    EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+}
+
+TEST_F(Installation, AnOutcomeWithoutAnInstallationIsTheDirectoryError)
+{
+    CInstaller installer;
+    installer.ReportOutcome();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x001C occured."});
+}
+
+TEST_F(Installation, TheNumberedNameSearchEndsAtItsBound)
+{
+    record.Fail("AddPrinterA", ERROR_PRINTER_ALREADY_EXISTS);
+    Install();
+    EXPECT_EQ(record.CountOf("AddPrinterA"), 1 + CInstaller::kLastCopyNumber);
+    EXPECT_EQ(printerName, kModel + " (Copy 9999)");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x003C occured."});
+}
+
+// Wine's spooler: a queue record without a data type is refused with
+// ERROR_INVALID_PARAMETER; the same record with "RAW" is taken.
+class WineSpooler : public Installation {
+protected:
+    void SetUp() override
+    {
+        Installation::SetUp();
+        machine.spooler.rejectsQueueWithoutDatatype = true;
+    }
+};
+
+TEST_F(WineSpooler, EachAttemptIsRepeatedOnceWithRawAndTheInstallationSucceeds)
+{
+    Install();
+    std::vector<SimCall> attempts = record.CallsOf("AddPrinterA");
+    ASSERT_EQ(attempts.size(), 2u);
+    EXPECT_EQ(attempts[0].arguments, "(null), 2, \"" + kModel + "\", \"LPT1:\", (null)");
+    EXPECT_EQ(attempts[1].arguments, "(null), 2, \"" + kModel + "\", \"LPT1:\", \"RAW\"");
+    EXPECT_EQ(machine.spooler.Queue(kModel)->datatype, "RAW");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+}
+
+TEST_F(WineSpooler, NumberedNamesAndPortWaitsAreRepeatedToo)
+{
+    machine.spooler.queues.push_back({kModel, "", "LPT1:", kModel, "winprint", "", false});
+    Install();
+    std::vector<SimCall> attempts = record.CallsOf("AddPrinterA");
+    ASSERT_EQ(attempts.size(), 4u);
+    EXPECT_EQ(attempts[2].arguments, "(null), 2, \"" + kModel + " (Copy 1)\", \"LPT1:\", (null)");
+    EXPECT_EQ(attempts[3].arguments, "(null), 2, \"" + kModel + " (Copy 1)\", \"LPT1:\", \"RAW\"");
+    EXPECT_EQ(printerName, kModel + " (Copy 1)");
+
+    SimMachine other;
+    InstallPlatform(other.Services());
+    other.spooler.rejectsQueueWithoutDatatype = true;
+    other.files.AddFile(other.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD");
+    other.record.Fail("AddPrinterA", ERROR_UNKNOWN_PORT, 2);
+    CInstaller installer;
+    installer.PortName = "LPT1:";
+    installer.RunInstallation();
+    EXPECT_TRUE(installer.QueueOk);
+    EXPECT_EQ(other.record.CountOf("AddPrinterA"), 4);
+    EXPECT_EQ(other.record.CountOf("Sleep"), 1);
+    InstallPlatform(machine.Services());
+}
