@@ -3,6 +3,7 @@
 #include "profile/ModelProfile.h"
 #include "profile/SetupTexts.h"
 #include "install/FileCopy.h"
+#include "ports/PrinterConnection.h"
 #include "resources/resource.h"
 
 CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent)
@@ -35,7 +36,7 @@ void CSetupDlg::DoDataExchange(CDataExchange* dx)
 BOOL CSetupDlg::PreTranslateMessage(MSG* msg)
 {
     // Escape neither cancels nor closes the dialog.
-    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) return TRUE;
+    if (IsEscapeKeyDown(msg)) return TRUE;
     return CDialog::PreTranslateMessage(msg);
 }
 
@@ -111,6 +112,8 @@ void CSetupDlg::OnOkClicked()
     CFileCopy staging;
     staging.StageDriverFiles();
     ShowWindow(SW_HIDE);
+    CPrinterConnection connection;
+    connection.DoModal();
     CDialog::OnOK();
 }
 

@@ -1,6 +1,7 @@
 // The model selection dialog: the first window the user sees. It shows the one
 // model this program installs, with its picture and the version label. OK
-// stages the driver package, hides the dialog and ends it; Cancel asks first.
+// stages the driver package, hides the dialog, runs the printer connection
+// dialog (which finds the port and installs) and then ends; Cancel asks first.
 #pragma once
 #include "framework/Afx.h"
 

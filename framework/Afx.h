@@ -157,6 +157,10 @@ private:
     std::map<int, std::unique_ptr<CWnd>> m_children;
 };
 
+// Whether a message is the Escape key going down, which every dialog of ours
+// drops in its PreTranslateMessage.
+inline bool IsEscapeKeyDown(const MSG* msg) { return msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE; }
+
 // ---------------------------------------------------------------- data exchange
 
 class CDataExchange {

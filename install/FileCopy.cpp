@@ -26,7 +26,7 @@ const MessageMap* CFileCopy::GetMessageMap() const
 
 BOOL CFileCopy::PreTranslateMessage(MSG* msg)
 {
-    if (msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) return TRUE;
+    if (IsEscapeKeyDown(msg)) return TRUE;
     return CDialog::PreTranslateMessage(msg);
 }
 

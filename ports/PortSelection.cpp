@@ -1,5 +1,135 @@
 #include "ports/PortSelection.h"
 
+#include <cstring>
+#include <new>
+
+#include "install/FileCopy.h"
+#include "install/Installer.h"
+#include "install/SpoolerBuffer.h"
+#include "profile/SetupTexts.h"
+#include "resources/resource.h"
+
 // Constructed before the application object, as the process-wide objects are:
 // a priority ahead of every object that has none.
 std::string SelectedPort __attribute__((init_priority(200)));
+
+CPortSelection::CPortSelection(CWnd* parent) : CDialog(IDD_PORT_SELECTION, parent) {}
+
+const MessageMap* CPortSelection::GetMessageMap() const
+{
+    static const MessageEntry entries[] = {
+        OnCommand(BN_CLICKED, IDC_PORT_OK, &CPortSelection::OnInstall),
+        OnCommand(LBN_SELCHANGE, IDC_PORT_LIST, &CPortSelection::OnPortSelChange),
+        OnCommand(BN_CLICKED, IDC_PORT_CANCEL, &CPortSelection::OnCancel),
+    };
+    static const MessageMap map(CDialog::GetMessageMap(), entries);
+    return &map;
+}
+
+void CPortSelection::DoDataExchange(CDataExchange* dx)
+{
+    CDialog::DoDataExchange(dx);
+    DDX_Control(dx, IDC_PORT_LIST, m_portList);
+    DDX_Text(dx, IDC_CURRENT_PORT, m_currentPort);
+}
+
+BOOL CPortSelection::PreTranslateMessage(MSG* msg)
+{
+    if (IsEscapeKeyDown(msg)) return TRUE;
+    return CDialog::PreTranslateMessage(msg);
+}
+
+BOOL CPortSelection::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (!FillPortList()) {
+        // Whichever button: the user is asked whether to leave.
+        MessageBox("Unexpected error 0x002C occured while port enumeration.", SetupCaption, MB_OKCANCEL);
+        OnCancel();
+    }
+    return TRUE;
+}
+
+bool CPortSelection::FillPortList()
+{
+    BYTE scratch[10] = {};
+    DWORD needed = 0;
+    DWORD returned = 0;
+    // One level-2 entry alone takes more than 10 bytes: success means no port at all.
+    if (Spooler().EnumPortsA(nullptr, 2, scratch, sizeof scratch, &needed, &returned)) return true;
+    if (Process().GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+
+    std::unique_ptr<char[]> buffer(AllocateSpoolerBuffer(needed));
+    if (!buffer) return false;
+    if (!Spooler().EnumPortsA(nullptr, 2, reinterpret_cast<LPBYTE>(buffer.get()), needed, &needed, &returned))
+        return false;
+    // Never more entries than the buffer holds, whatever the count says.
+    if (returned > needed / sizeof(PORT_INFO_2A)) returned = needed / sizeof(PORT_INFO_2A);
+
+    try {
+        const PORT_INFO_2A* ports = reinterpret_cast<const PORT_INFO_2A*>(buffer.get());
+        CWnd* ok = GetDlgItem(IDC_PORT_OK);
+        for (DWORD i = 0; i < returned; ++i) {
+            const char* name = ports[i].pPortName;
+            if (name == nullptr) continue;
+            std::string text = std::string(name) + " (" + (ports[i].pDescription ? ports[i].pDescription : "") + ")";
+            size_t length = std::strlen(name);
+            std::unique_ptr<char[]> copy(new char[length + 1]);
+            std::memcpy(copy.get(), name, length + 1);
+
+            // Inserting at a position does not sort, whatever the list's
+            // style: the list keeps the spooler's order.
+            int at = m_portList.InsertString(m_portList.GetCount(), text.c_str());
+            if (at < 0) continue;
+            m_portList.SetItemData(at, reinterpret_cast<DWORD_PTR>(copy.get()));
+            m_portNames.push_back(std::move(copy));
+
+            if (std::strcmp(name, "LPT1:") == 0) {
+                m_portList.SetCurSel(at);
+                m_currentPort = text;
+                SelectedPort = name;
+                if (ok != nullptr) ok->EnableWindow(TRUE);
+                UpdateData(FALSE);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    buffer.reset();
+    UpdateData(FALSE);
+    return true;
+}
+
+void CPortSelection::OnPortSelChange()
+{
+    int index = m_portList.GetCurSel();
+    if (index < 0) return;
+    m_currentPort = m_portList.GetText(index);
+    DWORD_PTR name = m_portList.GetItemData(index);
+    if (name != 0 && name != static_cast<DWORD_PTR>(LB_ERR)) SelectedPort = reinterpret_cast<const char*>(name);
+    UpdateData(FALSE);
+    if (CWnd* ok = GetDlgItem(IDC_PORT_OK)) ok->EnableWindow(TRUE);
+}
+
+void CPortSelection::OnInstall()
+{
+    ShowWindow(SW_HIDE);
+    CFileCopy wait;
+    wait.Create(IDD_FILE_COPY);
+    BeginWaitCursor();
+    wait.ShowNow();
+
+    CInstaller installer;
+    installer.PortName = SelectedPort;
+    installer.RunInstallation();
+
+    wait.ShowWindow(SW_HIDE);
+    EndWaitCursor();
+    installer.ReportOutcome();
+    CDialog::OnOK();
+}
+
+void CPortSelection::OnCancel()
+{
+    if (MessageBox(ExitQuestion, SetupCaption, MB_YESNO | MB_ICONQUESTION) == IDYES) CDialog::OnCancel();
+}

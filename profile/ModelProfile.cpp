@@ -46,4 +46,8 @@ const char* const GpdFile[ModelCount] = {
 };
 
 const char* const VersionLabel = "Version 2.01 (9W)";
-const int UsbAutoInstall = 1;
+// A build may be configured not to install on the printer's arrival.
+#ifndef SETUP_USB_AUTO_INSTALL
+#define SETUP_USB_AUTO_INSTALL 1
+#endif
+const int UsbAutoInstall = SETUP_USB_AUTO_INSTALL;

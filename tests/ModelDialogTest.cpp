@@ -122,18 +122,25 @@ std::string WayName(const ::testing::TestParamInfo<WayOut>& info)
 INSTANTIATE_TEST_SUITE_P(Ways, ModelSelectionExit,
                          ::testing::Values(WayOut::CancelButton, WayOut::CloseBox, WayOut::AltF4), WayName);
 
-TEST_F(ModelSelection, OkStagesThePackageHidesTheDialogAndEndsWithOk)
+TEST_F(ModelSelection, OkStagesThePackageHidesTheDialogRunsTheConnectionDialogAndEndsWithOk)
 {
     AddPackage();
     user.Click(IDOK);
+    user.Then([&] {
+        EXPECT_FALSE(ModelDialog()->visible);
+        EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+    });
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
     EXPECT_EQ(RunSetup(), 0);
 
     EXPECT_FALSE(exited);
-    EXPECT_TRUE(screen.boxes.empty());
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, ExitQuestion);
     EXPECT_EQ(machine.files.FilesIn(machine.spooler.driverDirectory),
               (std::vector<std::string>{"CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
                                         "Setup.exe", "Uninstall.exe"}));
-    EXPECT_TRUE(InOrder(record, {"SHFileOperationA", "hide 102", "end 102 1"}));
+    // The connection dialog ends with Cancel; the model dialog with OK all the same.
+    EXPECT_TRUE(InOrder(record, {"SHFileOperationA", "hide 102", "open 108", "end 108 2", "destroy 108", "end 102 1"}));
     EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 }
 
@@ -141,6 +148,7 @@ TEST_F(ModelSelection, EnterPressesOk)
 {
     AddPackage();
     user.Press(VK_RETURN);
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
     RunSetup();
     EXPECT_TRUE(record.Happened("end 102 1"));
     EXPECT_EQ(machine.record.CountOf("SHFileOperationA"), 1);
@@ -150,6 +158,7 @@ TEST_F(ModelSelection, TheModelListSelectionDoesNotChangeWhatIsInstalled)
 {
     AddPackage();
     user.ClickItem(IDC_MODEL_LIST, -1).ClickItem(IDC_MODEL_LIST, 0).Click(IDOK);
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
     RunSetup();
     EXPECT_TRUE(machine.files.FileExists(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD"));
 }
@@ -158,10 +167,15 @@ TEST_F(ModelSelection, AFailedDriverDirectoryQueryIsReportedAndSetupGoesOn)
 {
     AddPackage();
     machine.record.Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED);
-    user.Click(IDOK);
+    user.Click(IDOK).Answer(IDOK);
+    user.Then([&] {
+        ASSERT_NE(screen.Dialog(IDD_PRINTER_CONNECTION), nullptr);
+        EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+    });
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
     EXPECT_EQ(RunSetup(), 0);
 
-    ASSERT_EQ(screen.boxes.size(), 1u);
+    ASSERT_EQ(screen.boxes.size(), 2u);
     EXPECT_EQ(Describe(screen.boxes[0]),
               Describe({nullptr, "Unexpected error 0x001C occured.", SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
     EXPECT_EQ(machine.record.CountOf("SHFileOperationA"), 0);

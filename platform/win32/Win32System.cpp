@@ -98,6 +98,12 @@ public:
         if (fn != nullptr) fn();
     }
 
+    int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
+                       int cchCount2) override
+    {
+        return ::CompareStringA(Locale, dwCmpFlags, lpString1, cchCount1, lpString2, cchCount2);
+    }
+
     void Sleep(DWORD dwMilliseconds) override { ::Sleep(dwMilliseconds); }
     [[noreturn]] void Exit(int exitCode) override { std::exit(exitCode); }
 

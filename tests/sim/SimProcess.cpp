@@ -80,3 +80,39 @@ UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
     std::memcpy(lpBuffer, windowsDirectory.c_str(), needed);
     return needed - 1;
 }
+
+int SimProcess::CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
+                               int cchCount2)
+{
+    if (lpString1 == nullptr || lpString2 == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+    size_t length1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
+    size_t length2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
+    auto lead = [this](unsigned char c) {
+        return ansiCodePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+    };
+    // Character by character: a double-byte character is compared whole, and
+    // only single-byte letters fold.
+    size_t i = 0, j = 0;
+    while (i < length1 && j < length2) {
+        unsigned char a = static_cast<unsigned char>(lpString1[i]);
+        unsigned char b = static_cast<unsigned char>(lpString2[j]);
+        if (lead(a) || lead(b)) {
+            size_t width1 = lead(a) && i + 1 < length1 ? 2 : 1;
+            size_t width2 = lead(b) && j + 1 < length2 ? 2 : 1;
+            std::string one(lpString1 + i, width1), two(lpString2 + j, width2);
+            if (one != two) return one < two ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+            i += width1;
+            j += width2;
+            continue;
+        }
+        if (dwCmpFlags & NORM_IGNORECASE) {
+            a = static_cast<unsigned char>(a >= 'A' && a <= 'Z' ? a + 32 : a);
+            b = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
+        }
+        if (a != b) return a < b ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+        ++i;
+        ++j;
+    }
+    if (i == length1 && j == length2) return CSTR_EQUAL;
+    return i == length1 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+}

@@ -23,6 +23,9 @@ public:
     bool administrator = true;
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
+    // The ANSI code page: 1252, or 932, whose double-byte characters have
+    // trail bytes that look like ASCII letters.
+    UINT ansiCodePage = 1252;
     std::string standardOutput;
 
     // Another process holds this named mutex.
@@ -39,6 +42,8 @@ public:
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     BOOL IsUserAnAdmin() override;
     void InitCommonControls() override;
+    int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
+                       int cchCount2) override;
     void Sleep(DWORD dwMilliseconds) override;
     [[noreturn]] void Exit(int exitCode) override;
     void WriteStdout(const char* text) override { standardOutput += text; }

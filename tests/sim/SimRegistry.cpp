@@ -27,6 +27,17 @@ void SimRegistry::DeleteValue(const std::string& key, const std::string& name)
     if (found != m_keys.end()) found->second.values.erase(Lower(name));
 }
 
+void SimRegistry::DeleteKey(const std::string& key)
+{
+    std::string lower = Lower(key);
+    for (auto it = m_keys.begin(); it != m_keys.end();) {
+        if (it->first == lower || it->first.rfind(lower + "\\", 0) == 0)
+            it = m_keys.erase(it);
+        else
+            ++it;
+    }
+}
+
 bool SimRegistry::KeyExists(const std::string& key) const { return m_keys.count(Lower(key)) != 0; }
 
 void SimRegistry::SetValue(const std::string& key, const std::string& name, DWORD type, const std::vector<BYTE>& data)

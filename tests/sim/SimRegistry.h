@@ -24,6 +24,8 @@ public:
     void SetDword(const std::string& key, const std::string& name, DWORD number);
     void AddKey(const std::string& key);
     void DeleteValue(const std::string& key, const std::string& name);
+    // Deletes the key with everything below it.
+    void DeleteKey(const std::string& key);
     bool KeyExists(const std::string& key) const;
     const SimRegistryValue* Value(const std::string& key, const std::string& name) const;
     // The text of a string value without its terminating NUL, or "(none)".

@@ -1,0 +1,21 @@
+// A build whose profile does not install on the printer's arrival
+// (UsbAutoInstall 0): the arrival still ends the connection dialog and shows
+// the wait window for two seconds, then setup ends without a message.
+#include "tests/Harness.h"
+
+TEST(NoAutoInstall, TheProfileOfThisBuildSaysSo) { EXPECT_NE(UsbAutoInstall, 1); }
+
+TEST_F(StartUp, WithoutAutoInstallAnArrivalEndsSetupWithoutInstalling)
+{
+    AddPackage();
+    user.Click(IDOK).PlugIn("\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    EXPECT_EQ(RunSetup(), 0);
+
+    EXPECT_TRUE(screen.boxes.empty());
+    EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "Sleep",
+                                 "cursor normal", "destroy 130", "end 102 1"}));
+    EXPECT_EQ(record.CallsOf("Sleep").back().arguments, "2000");
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+    EXPECT_TRUE(machine.spooler.queues.empty());
+    EXPECT_FALSE(screen.waitCursor);
+}

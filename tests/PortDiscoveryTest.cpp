@@ -1,0 +1,493 @@
+// The whole program on a simulated machine, from start-up to the last
+// message, down both ways of finding the port: the printer arriving on USB,
+// and the port chosen by hand.
+#include <cstring>
+
+#include "tests/Harness.h"
+
+namespace {
+
+const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
+const std::string kPrinterPath = "\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+const std::string kInterfaceKey =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\"
+    "##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
+const std::string kConnectPrinter = "Please connect printer properly";
+
+}  // namespace
+
+class PortDiscovery : public SetupTest {
+protected:
+    void SetUp() override
+    {
+        SetupTest::SetUp();
+        AddPackage();
+        machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
+        // The model dialog's OK leads to the connection dialog.
+        user.Click(IDOK);
+    }
+
+    // The system's record of the printer's USB printing interface.
+    void SeedUsbInterface(DWORD portNumber = 3)
+    {
+        machine.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
+        machine.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", portNumber);
+        char port[16];
+        std::snprintf(port, sizeof port, "USB%03u", portNumber);
+        machine.spooler.AddPort(port, "Virtual printer port for USB");
+    }
+
+    std::vector<std::string> BoxTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
+        return texts;
+    }
+
+    SimWindow* PortControl(int id) { return screen.Control(IDD_PORT_SELECTION, id); }
+    std::vector<std::string> PortItems()
+    {
+        std::vector<std::string> items;
+        for (const SimItem& item : PortControl(IDC_PORT_LIST)->items) items.push_back(item.text);
+        return items;
+    }
+    // The platform's OK command, as a dialog receives it.
+    void SendOkCommand(int templateId)
+    {
+        screen.SendMessageA(screen.Dialog(templateId)->hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    }
+};
+
+class ManualPath : public PortDiscovery {
+protected:
+    void SetUp() override
+    {
+        PortDiscovery::SetUp();
+        user.Click(IDC_MANUAL);
+    }
+};
+
+class UsbPath : public PortDiscovery {};
+
+// ---------------------------------------------------------------- the manual path
+
+TEST_F(ManualPath, LptOneIsProposedAndOkInstallsOnIt)
+{
+    user.Then([&] {
+        EXPECT_FALSE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+        EXPECT_EQ(PortItems(), (std::vector<std::string>{"LPT1: (Printer Port)", "COM1: (Serial Port)",
+                                                         "FILE: (Print to File)"}));
+        EXPECT_EQ(PortControl(IDC_PORT_LIST)->currentSelection, 0);
+        EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "LPT1: (Printer Port)");
+        EXPECT_TRUE(PortControl(IDC_PORT_OK)->enabled);
+        EXPECT_EQ(SelectedPort, "LPT1:");
+        // Every item's data is its own copy of the bare port name.
+        EXPECT_STREQ(reinterpret_cast<const char*>(PortControl(IDC_PORT_LIST)->items[1].data), "COM1:");
+    });
+    user.Click(IDC_PORT_OK);
+    EXPECT_EQ(RunSetup(), 0);
+
+    ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "hide 108", "open 109", "EnumPortsA", "EnumPortsA",
+                                 "hide 109", "show 130", "cursor wait", "AddPrinterA", "hide 130", "cursor normal",
+                                 "box " + kModel + kWithMonitor, "end 109 1", "end 108 1", "end 102 1"}));
+    EXPECT_EQ(record.CallsOf("EnumPortsA").at(0).arguments, "(null), 2, 10");
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+    EXPECT_TRUE(screen.Dialog(IDD_FILE_COPY)->destroyed);
+    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
+}
+
+TEST_F(ManualPath, TheLastPortChosenIsTheOneInstalledOn)
+{
+    user.ClickItem(IDC_PORT_LIST, 1);
+    user.Then([&] {
+        EXPECT_EQ(SelectedPort, "COM1:");
+        EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "COM1: (Serial Port)");
+    });
+    user.ClickItem(IDC_PORT_LIST, 2);
+    user.Then([&] { EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "FILE: (Print to File)"); });
+    user.Press(VK_RETURN);  // the default button, OK
+    RunSetup();
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "FILE:");
+}
+
+TEST_F(ManualPath, WithoutAnExactLptOneNothingIsProposedAndOkHandsOverNoPort)
+{
+    machine.spooler.ports.clear();
+    machine.spooler.AddPort("lpt1:", "Printer Port");
+    machine.spooler.AddPort("COM1:", "Serial Port");
+    user.Then([&] {
+        EXPECT_EQ(PortControl(IDC_PORT_LIST)->currentSelection, -1);
+        EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "");
+        EXPECT_TRUE(PortControl(IDC_PORT_OK)->enabled);
+    });
+    user.Click(IDC_PORT_OK);
+    RunSetup();
+    // No port of that name: the queue creation waits out its bound and fails.
+    EXPECT_EQ(record.CallsOf("AddPrinterA").at(0).arguments, "(null), 2, \"" + kModel + "\", \"\", (null)");
+    // The second at start-up, then fifteen waits of two seconds.
+    EXPECT_EQ(record.clock, 1000u + 30000u);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x003C occured."});
+}
+
+TEST_F(ManualPath, NoPortsAtAllIsAnEmptyListWithoutAnError)
+{
+    machine.spooler.ports.clear();
+    user.Then([&] { EXPECT_TRUE(PortItems().empty()); });
+    LeaveByCancel(IDC_PORT_CANCEL);
+    RunSetup();
+    EXPECT_EQ(record.CountOf("EnumPortsA"), 1);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{ExitQuestion});
+    EXPECT_TRUE(InOrder(record, {"end 109 2", "end 108 1", "end 102 1"}));
+}
+
+struct EnumerationFailure {
+    int failingCall;
+    int errorAnswer;
+};
+
+class ManualPathEnumerationFailure : public ManualPath, public ::testing::WithParamInterface<EnumerationFailure> {};
+
+TEST_P(ManualPathEnumerationFailure, YesToTheExitQuestionEndsBeforeTheDialogShows)
+{
+    machine.record.Fail("EnumPortsA", ERROR_ACCESS_DENIED, GetParam().failingCall);
+    user.Answer(GetParam().errorAnswer).Answer(IDYES);
+    RunSetup();
+
+    ASSERT_EQ(screen.boxes.size(), 2u);
+    EXPECT_EQ(screen.boxes[0].text, "Unexpected error 0x002C occured while port enumeration.");
+    EXPECT_EQ(screen.boxes[0].style, UINT(MB_OKCANCEL));
+    EXPECT_EQ(screen.boxes[0].caption, SetupCaption);
+    EXPECT_NE(screen.boxes[0].owner, nullptr);
+    EXPECT_EQ(screen.boxes[1].text, ExitQuestion);
+    EXPECT_FALSE(record.Happened("show 109"));
+    EXPECT_TRUE(InOrder(record, {"end 109 2", "end 108 1", "end 102 1"}));
+    EXPECT_TRUE(machine.spooler.queues.empty());
+}
+
+TEST_P(ManualPathEnumerationFailure, NoToTheExitQuestionOpensAnEmptyList)
+{
+    machine.record.Fail("EnumPortsA", ERROR_ACCESS_DENIED, GetParam().failingCall);
+    user.Answer(GetParam().errorAnswer).Answer(IDNO);
+    user.Then([&] {
+        EXPECT_TRUE(screen.Dialog(IDD_PORT_SELECTION)->visible);
+        EXPECT_TRUE(PortItems().empty());
+    });
+    LeaveByCancel(IDC_PORT_CANCEL);
+    RunSetup();
+    EXPECT_EQ(BoxTexts().size(), 3u);
+    EXPECT_TRUE(machine.spooler.queues.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Calls, ManualPathEnumerationFailure,
+                         ::testing::Values(EnumerationFailure{1, IDOK}, EnumerationFailure{2, IDCANCEL}),
+                         [](const ::testing::TestParamInfo<EnumerationFailure>& info) {
+                             return "Call" + std::to_string(info.param.failingCall);
+                         });
+
+TEST_F(ManualPath, EscapeAndThePlatformsOkCommandLeaveThePortDialogOpen)
+{
+    user.Press(VK_ESCAPE);
+    user.Then([&] { SendOkCommand(IDD_PORT_SELECTION); });
+    user.Then([&] {
+        EXPECT_TRUE(screen.Dialog(IDD_PORT_SELECTION)->visible);
+        EXPECT_FALSE(screen.Dialog(IDD_PORT_SELECTION)->ended);
+        EXPECT_TRUE(screen.boxes.empty());
+    });
+    user.CloseBox().Answer(IDNO);
+    user.Then([&] { EXPECT_FALSE(screen.Dialog(IDD_PORT_SELECTION)->ended); });
+    LeaveByCancel(IDC_PORT_CANCEL);
+    RunSetup();
+    EXPECT_TRUE(record.Happened("key dropped 0x1b"));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{ExitQuestion, ExitQuestion}));
+    EXPECT_TRUE(InOrder(record, {"end 109 2", "end 108 1"}));
+    EXPECT_TRUE(machine.spooler.queues.empty());
+}
+
+// ---------------------------------------------------------------- the USB path
+
+TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
+{
+    SeedUsbInterface(3);
+    user.PlugIn(kPrinterPath);
+    EXPECT_EQ(RunSetup(), 0);
+
+    ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB003");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_TRUE(InOrder(record, {"RegisterDeviceNotificationA", "arrival " + kPrinterPath,
+                                 "UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "Sleep",
+                                 "SetupCopyOEMInfA", "RegOpenKeyExA", "AddPrinterDriverA", "AddPrinterA", "hide 130",
+                                 "cursor normal", "box " + kModel + kWithMonitor, "end 102 1"}));
+    EXPECT_EQ(record.CallsOf("RegisterDeviceNotificationA").at(0).arguments, "32, 5, 0");
+    EXPECT_EQ(record.CallsOf("Sleep").at(1).arguments, "2000");
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+    EXPECT_EQ(machine.registry.OpenKeys(), 0);
+    EXPECT_EQ(SelectedPort, "");
+}
+
+TEST_F(UsbPath, ADevicePathInLowerCaseIsTheSamePrinter)
+{
+    SeedUsbInterface(1);
+    std::string lower = kPrinterPath;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    user.PlugIn(lower);
+    RunSetup();
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB001");
+}
+
+TEST_F(UsbPath, AnotherSerialNumberAndRemovalsChangeNothing)
+{
+    SeedUsbInterface();
+    user.PlugIn("\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE2#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    user.PlugIn("\\\\?\\USB#VID_F1C4&PID_1102#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    user.Unplug(kPrinterPath);
+    user.Then([&] {
+        EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+        EXPECT_EQ(machine.spooler.ActiveRegistrations(), 1);
+    });
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
+    RunSetup();
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{ExitQuestion});
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+}
+
+TEST_F(UsbPath, ASecondArrivalDuringTheInstallationHasNoEffect)
+{
+    SeedUsbInterface();
+    user.PlugIn(kPrinterPath);
+    // Delivered while the outcome box pumps messages.
+    user.PlugIn(kPrinterPath);
+    RunSetup();
+    EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 1);
+    EXPECT_EQ(machine.spooler.queues.size(), 1u);
+    EXPECT_EQ(BoxTexts().size(), 1u);
+}
+
+TEST_F(UsbPath, AnArrivalUnderTheOpenExitQuestionIsHandledAtOnce)
+{
+    SeedUsbInterface();
+    user.Click(IDC_CONNECTION_CANCEL);
+    user.PlugIn(kPrinterPath);
+    user.Answer(IDOK);   // the outcome, over the question
+    user.Answer(IDYES);  // the question, which no longer matters
+    RunSetup();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{ExitQuestion, kModel + kWithMonitor}));
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB003");
+    EXPECT_TRUE(record.Happened("end 108 1"));
+    EXPECT_FALSE(record.Happened("end 108 2"));
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+}
+
+TEST_F(UsbPath, PortNumbersAreAtLeastThreeDigits)
+{
+    for (DWORD number : {0u, 1u, 12u, 1000u}) {
+        SimMachine fresh;
+        InstallPlatform(fresh.Services());
+        for (const char* name : {"ESC_QRT_BILL.GPD", "CORVEX_ESCP.INF", "Uninstall.exe"})
+            fresh.files.AddFile(fresh.files.currentDirectory + "\\" + name, name);
+        fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
+        fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", number);
+        std::string expected = number == 1000 ? "USB1000" : number == 12 ? "USB012" : number == 1 ? "USB001" : "USB000";
+        fresh.spooler.AddPort(expected);
+        fresh.user.Click(IDOK).PlugIn(kPrinterPath);
+        CSetupApp setup;
+        AfxWinMain();
+        ASSERT_EQ(fresh.spooler.queues.size(), 1u) << number;
+        EXPECT_EQ(fresh.spooler.queues[0].portName, expected);
+    }
+    InstallPlatform(machine.Services());
+    user.script.clear();
+}
+
+struct BrokenRecord {
+    const char* what;
+    std::function<void(SimRegistry&)> damage;
+};
+
+class UsbPathLookupFailure : public UsbPath, public ::testing::WithParamInterface<BrokenRecord> {};
+
+TEST_P(UsbPathLookupFailure, TellsTheUserOnceAndInstallsNothing)
+{
+    SeedUsbInterface();
+    GetParam().damage(machine.registry);
+    user.PlugIn(kPrinterPath);
+    RunSetup();
+
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]), Describe({nullptr, kConnectPrinter, "Setup", MB_OK | MB_ICONEXCLAMATION, 0, 0}));
+    EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 0);
+    EXPECT_EQ(record.CountOf("AddPrinterA"), 0);
+    EXPECT_EQ(machine.registry.OpenKeys(), 0);
+    EXPECT_FALSE(screen.waitCursor);
+    EXPECT_TRUE(InOrder(record, {"box " + kConnectPrinter, "hide 130", "end 102 1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, UsbPathLookupFailure,
+    ::testing::Values(
+        BrokenRecord{"NoInterfaceOfThatSerial",
+                     [](SimRegistry& registry) {
+                         SimRegistry& r = registry;
+                         r.DeleteKey(kInterfaceKey);
+                         r.SetDword("HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\"
+                                    "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\##?#USB#Vid_f1c4&Pid_1101#OTHER#"
+                                    "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\#\\Control",
+                                    "Linked", 1);
+                     }},
+        BrokenRecord{"NoClassKey",
+                     [](SimRegistry& r) {
+                         r.DeleteKey("HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\"
+                                     "{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+                     }},
+        BrokenRecord{"NoReferenceKey", [](SimRegistry& r) { r.DeleteKey(kInterfaceKey + "\\#"); }},
+        BrokenRecord{"NoControlKey", [](SimRegistry& r) { r.DeleteKey(kInterfaceKey + "\\#\\Control"); }},
+        BrokenRecord{"NotLinked", [](SimRegistry& r) { r.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 0); }},
+        BrokenRecord{"NoLinkedValue",
+                     [](SimRegistry& r) { r.DeleteValue(kInterfaceKey + "\\#\\Control", "Linked"); }},
+        BrokenRecord{"NoParametersKey",
+                     [](SimRegistry& r) { r.DeleteKey(kInterfaceKey + "\\#\\Device Parameters"); }},
+        BrokenRecord{"NoPortNumber",
+                     [](SimRegistry& r) { r.DeleteValue(kInterfaceKey + "\\#\\Device Parameters", "Port Number"); }},
+        BrokenRecord{"PortNumberTooLong",
+                     [](SimRegistry& r) {
+                         r.SetValue(kInterfaceKey + "\\#\\Device Parameters", "Port Number", REG_BINARY,
+                                    std::vector<BYTE>(8, 1));
+                     }},
+        BrokenRecord{"PortNumberTooShort",
+                     [](SimRegistry& r) {
+                         r.SetValue(kInterfaceKey + "\\#\\Device Parameters", "Port Number", REG_BINARY,
+                                    std::vector<BYTE>(2, 7));
+                     }}),
+    [](const ::testing::TestParamInfo<BrokenRecord>& info) { return std::string(info.param.what); });
+
+TEST_F(UsbPath, EachFailingRegistryCallOfTheLookupIsAFailedLookup)
+{
+    // The class, interface, reference and control keys, Linked, the
+    // parameters key, Port Number: the lookup's calls after the INF stage's.
+    for (int failing = 1; failing <= 7; ++failing) {
+        SimMachine fresh;
+        InstallPlatform(fresh.Services());
+        fresh.files.AddFile(fresh.files.currentDirectory + "\\CORVEX_ESCP.INF", "inf");
+        fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
+        fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
+        fresh.record.Fail(failing == 5 || failing == 7 ? "RegQueryValueExA" : "RegOpenKeyExA", ERROR_ACCESS_DENIED,
+                          failing <= 4 ? failing : failing == 5 ? 1 : failing == 6 ? 5 : 2);
+        fresh.user.Click(IDOK).PlugIn(kPrinterPath);
+        CSetupApp setup;
+        AfxWinMain();
+        ASSERT_EQ(fresh.windows.boxes.size(), 1u) << failing;
+        EXPECT_EQ(fresh.windows.boxes[0].text, kConnectPrinter) << failing;
+        EXPECT_EQ(fresh.record.CountOf("AddPrinterA"), 0) << failing;
+        EXPECT_EQ(fresh.registry.OpenKeys(), 0) << failing;
+    }
+    InstallPlatform(machine.Services());
+    user.script.clear();
+}
+
+TEST_F(UsbPath, AFailedInfStageReportsTheDirectoryErrorWithoutALookup)
+{
+    SeedUsbInterface();
+    machine.record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
+    user.PlugIn(kPrinterPath);
+    RunSetup();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x001C occured."});
+    EXPECT_EQ(record.CountOf("RegOpenKeyExA"), 0);
+    EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 0);
+}
+
+class UsbPathBroadcast : public UsbPath, public ::testing::WithParamInterface<std::pair<const char*, std::vector<char>>> {};
+
+TEST_P(UsbPathBroadcast, IsIgnoredSafely)
+{
+    SeedUsbInterface();
+    user.Broadcast(DBT_DEVICEARRIVAL, GetParam().second);
+    user.Then([&] {
+        EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+        EXPECT_EQ(machine.spooler.ActiveRegistrations(), 1);
+    });
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
+    RunSetup();
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+}
+
+namespace {
+
+std::vector<char> Record(const std::string& path) { return SimUser::DeviceInterfaceRecord(path); }
+
+std::vector<char> WithoutItsNul(const std::string& path)
+{
+    std::vector<char> bytes = Record(path);
+    bytes.pop_back();
+    DWORD size = static_cast<DWORD>(bytes.size());
+    std::memcpy(bytes.data(), &size, sizeof size);
+    return bytes;
+}
+
+std::vector<char> OfType(DWORD type)
+{
+    std::vector<char> bytes = Record(kPrinterPath);
+    std::memcpy(bytes.data() + 4, &type, sizeof type);
+    return bytes;
+}
+
+std::vector<char> SizeSaying(DWORD size)
+{
+    std::vector<char> bytes = Record(kPrinterPath);
+    std::memcpy(bytes.data(), &size, sizeof size);
+    return bytes;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(
+    Malformed, UsbPathBroadcast,
+    ::testing::Values(std::make_pair("ShorterThanItsPrefix", Record("\\\\?")),
+                      std::make_pair("EmptyName", Record("")),
+                      std::make_pair("NoHashAtAll", Record("\\\\?\\USBVID_F1C4PID_1101QL70_TILLMATE")),
+                      std::make_pair("NoNulWithinItsSize", WithoutItsNul(kPrinterPath)),
+                      std::make_pair("SizeEndsBeforeTheName", SizeSaying(28)),
+                      std::make_pair("SizeSmallerThanAHeader", SizeSaying(8)),
+                      std::make_pair("AVolumeNotAnInterface", OfType(2))),
+    [](const ::testing::TestParamInfo<std::pair<const char*, std::vector<char>>>& info) {
+        return std::string(info.param.first);
+    });
+
+TEST_F(UsbPath, EscapeAndTheCloseBoxLeaveItWaitingAndStillRegistered)
+{
+    user.Press(VK_ESCAPE);
+    user.CloseBox().Answer(IDNO);
+    user.Then([&] {
+        EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
+        EXPECT_EQ(machine.spooler.ActiveRegistrations(), 1);
+    });
+    user.CloseBox().Answer(IDYES);
+    RunSetup();
+    EXPECT_TRUE(record.Happened("key dropped 0x1b"));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{ExitQuestion, ExitQuestion}));
+    EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "end 108 2", "end 102 1"}));
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+    EXPECT_TRUE(machine.spooler.queues.empty());
+}
+
+TEST_F(UsbPath, ManualLeftWithoutInstallingStillEndsTheConnectionDialogWithOk)
+{
+    user.Click(IDC_MANUAL);
+    LeaveByCancel(IDC_PORT_CANCEL);
+    RunSetup();
+    EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "hide 108", "end 109 2", "end 108 1", "end 102 1"}));
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+}
+
+TEST_F(UsbPath, TheConnectionDialogsPlatformOkCommandEndsIt)
+{
+    // Its own OnOK is the platform's: data exchange, then the end.
+    user.Then([&] { SendOkCommand(IDD_PRINTER_CONNECTION); });
+    RunSetup();
+    EXPECT_TRUE(InOrder(record, {"end 108 1", "end 102 1"}));
+    EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
+}
