@@ -11,7 +11,9 @@ dialog are saved under FOLDER/screenshots (and, with --docs, the ones the
 README shows are copied there).
 """
 import argparse
+import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -19,6 +21,14 @@ import tempfile
 import time
 
 TITLE = "Corvex Printer Driver - Setup"
+MODEL = "KVX QL70 TILLMATE (ESC P)"
+SUCCESS = MODEL + " Printer Driver & Status Monitor installed successfully."
+PRINTER_PATH = r"\\?\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"
+OTHER_PRINTER_PATH = r"\\?\USB#VID_F1C4&PID_1101#QL70_OTHER#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"
+USB_INTERFACE_KEY = (r"HKLM\SYSTEM\CurrentControlSet\Control\DeviceClasses\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
+                     r"\##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\#")
+DRIVER_DIRECTORY = r"C:\windows\system32\spool\drivers\x64"
+IDC_MANUAL, IDC_PORT_OK = 1021, 1008
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACKAGE_FILES = ["CORVEX_ESCP.INF", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX.HLP"]
 STATUS_MONITOR = "QL70TILLMATE(ESCP).exe"
@@ -65,6 +75,13 @@ class Wine:
         # Windows 7 reaches this folder through its compatibility junctions.
         os.makedirs(os.path.join(self.prefix, "drive_c", "Documents and Settings", "All Users", "Start Menu",
                                  "Programs"), exist_ok=True)
+        # A fresh prefix finds none of Wine's own TrueType fonts: without
+        # Marlett the title-bar buttons show as letters, and "MS Shell Dlg"
+        # falls back to a bitmap font. Windows has them.
+        fonts = os.path.join(self.prefix, "drive_c", "windows", "Fonts")
+        os.makedirs(fonts, exist_ok=True)
+        for font in glob.glob("/usr/share/wine/fonts/*.ttf"):
+            shutil.copy(font, fonts)
         self.start_server()
 
     def start_server(self):
@@ -76,6 +93,9 @@ class Wine:
 
     def reg_add(self, key, name, data):
         self.command("wine", "reg", "add", key, "/v", name, "/d", data, "/f")
+
+    def reg_add_dword(self, key, name, number):
+        self.command("wine", "reg", "add", key, "/v", name, "/t", "REG_DWORD", "/d", str(number), "/f")
 
     def reg_delete(self, key, name):
         self.command("wine", "reg", "delete", key, "/v", name, "/f", check=False)
@@ -141,6 +161,18 @@ class Wine:
                               timeout=timeout_ms / 1000 + 30, check=False)
         return result.returncode == 1 and "no message box" in result.stderr
 
+    def no_window(self, hwnd, timeout_ms=5000):
+        """True when the window is hidden or gone within the bound."""
+        result = self.command("wine", os.path.join(self.tools, "automate.exe"), "gone", hwnd, str(timeout_ms),
+                              timeout=timeout_ms / 1000 + 30, check=False)
+        return result.returncode == 0
+
+    def no_window_with(self, text, timeout_ms):
+        """True when no setup window with `text` appears within the bound."""
+        result = self.command("wine", os.path.join(self.tools, "automate.exe"), "wait", TITLE, text, str(timeout_ms),
+                              timeout=timeout_ms / 1000 + 30, check=False)
+        return result.returncode == 1 and "no window" in result.stderr
+
     def shot_path(self, name, extension):
         return os.path.join(self.shots, name + extension)
 
@@ -157,6 +189,17 @@ class Wine:
 
     def stop(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def flush_registry(self):
+        """The server writes the registry to disk when it ends: end it, then start a new one."""
+        self.stop()
+        self.start_server()
+
+    def system_reg(self, key):
+        return registry_section(os.path.join(self.prefix, "system.reg"), key)
+
+    def user_reg(self, key):
+        return registry_section(os.path.join(self.prefix, "user.reg"), key)
 
 
 class Spawned:
@@ -221,6 +264,99 @@ class Report:
         self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
 
 
+class Values(dict):
+    """A key's values: their names compare without regard to case."""
+
+    def __setitem__(self, name, value):
+        super().__setitem__(name.lower(), value)
+
+    def __getitem__(self, name):
+        return super().__getitem__(name.lower())
+
+    def get(self, name, default=None):
+        return super().get(name.lower(), default)
+
+
+def registry_section(path, key):
+    """The values of one key of a Wine registry file, as written there."""
+    text = open(path, encoding="utf-8", errors="replace").read()
+    wanted = "[" + key.replace("\\", "\\\\") + "]"
+    at = text.lower().find(wanted.lower())
+    if at < 0:
+        return None
+    values = Values()
+    for line in text[at:].splitlines()[1:]:
+        if line.startswith("["):
+            break
+        match = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)', line)
+        if match:
+            values[match.group(1).replace("\\\\", "\\")] = match.group(2)
+    return values
+
+
+def string(value):
+    """A REG_SZ as Wine writes it: quoted, backslashes doubled."""
+    return value[1:-1].replace("\\\\", "\\") if value and value.startswith('"') else value
+
+
+def what_setup_left(wine):
+    """What setup left in the prefix, read from its registry files and folders."""
+    wine.flush_registry()
+    drivers = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+    queue = wine.system_reg(r"System\CurrentControlSet\Control\Print\Printers" + "\\" + MODEL)
+    run = wine.system_reg(r"Software\Microsoft\Windows\CurrentVersion\Run") or {}
+    entry = wine.system_reg(r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvantis") or {}
+    inf = wine.drive_c("windows", "inf")
+    ours = open(os.path.join(wine.package, "CORVEX_ESCP.INF"), "rb").read()
+    stored = [name for name in (os.listdir(inf) if os.path.isdir(inf) else [])
+              if name.lower().endswith(".inf") and open(os.path.join(inf, name), "rb").read() == ours]
+    shortcut = wine.drive_c("Documents and Settings", "All Users", "Start Menu", "Programs", "Corvantis",
+                            "StatusMonitor" + STATUS_MONITOR.replace(".exe", ".LNK"))
+    versioned = os.path.join(drivers, "3")
+    return {
+        "staged": staged_files(wine),
+        "driver files": sorted(os.listdir(versioned)) if os.path.isdir(versioned) else [],
+        "queue": queue,
+        # "<queue>,winspool,<port>"
+        "default printer": string((wine.user_reg(r"Software\Microsoft\Windows NT\CurrentVersion\Windows") or {})
+                                  .get("Device", "")).split(",")[0],
+        "inf stored": stored,
+        "status monitor": os.path.isfile(os.path.join(drivers, "STM", STATUS_MONITOR)),
+        "status monitor ran": os.path.isfile(os.path.join(drivers, "STM", STATUS_MONITOR + ".ran")),
+        "run value": string(run.get("Corvex" + STATUS_MONITOR[:-4], "")),
+        "shortcut": shortcut if os.path.isfile(shortcut) else None,
+        "shortcut data": open(shortcut, "rb").read() if os.path.isfile(shortcut) else b"",
+        "uninstall": {name: string(entry.get(name, "")) for name in ("DisplayName", "UninstallString", "DisplayIcon")},
+    }
+
+
+def check_installation(wine, report, port, label):
+    left = what_setup_left(wine)
+    expected = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
+    report.check(label + ": the package lies in the driver directory", expected <= left["staged"],
+                 "missing %s" % sorted(expected - left["staged"]))
+    report.check(label + ": the driver's files lie in drivers\\x64\\3",
+                 {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= {name.lower() for name in left["driver files"]},
+                 left["driver files"])
+    queue = left["queue"] or {}
+    report.check(label + ": the queue is registered", left["queue"] is not None)
+    report.equal(label + ": the queue's port", string(queue.get("Port")), port)
+    report.equal(label + ": the queue's driver", string(queue.get("Printer Driver")), MODEL)
+    report.equal(label + ": the queue is the default printer", left["default printer"], MODEL)
+    report.check(label + ": the INF file is in the store", bool(left["inf stored"]))
+    report.check(label + ": the status monitor lies in the STM folder", left["status monitor"])
+    report.equal(label + ": the Run value", left["run value"].lower(),
+                 (DRIVER_DIRECTORY + "\\STM\\" + STATUS_MONITOR[:-4]).lower())
+    report.check(label + ": the shortcut is saved and names the status monitor",
+                 STATUS_MONITOR.encode() in left["shortcut data"], str(left["shortcut"]))
+    report.equal(label + ": the uninstall entry",
+                 {name: value.lower() for name, value in left["uninstall"].items()},
+                 {"DisplayName": "corvantis printer software",
+                  "UninstallString": (DRIVER_DIRECTORY + "\\Uninstall.exe").lower(),
+                  "DisplayIcon": (DRIVER_DIRECTORY + "\\Uninstall.exe").lower()})
+    report.check(label + ": the launched status monitor left its mark", left["status monitor ran"])
+
+
 def finish(setup, timeout=60):
     result = setup.finish(timeout)
     return result.returncode, result.stdout
@@ -268,14 +404,71 @@ def scenario_model_dialog_and_staging(wine, report, figures):
     wine.automate("gone", box, "10000")
     report.equal("No keeps the model dialog", wine.wait_window("Version 2.01 (9W)", 5000), model)
 
+    started = time.monotonic()
     wine.automate("click", model, str(IDOK))
-    code, out = finish(setup)
-    report.equal("setup ends after OK", code, 0)
-    report.check("the driver directory was asked for in two calls", "Allocating a buffer of size" in out, repr(out))
+    connection = wine.wait_window("Please connect the printer", shot="connection-dialog")
+    report.check("the model dialog is hidden behind the connection dialog", wine.no_window(model))
     staged = staged_files(wine)
     expected = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
-    report.check("the package lies in the driver directory", expected <= staged, "missing %s" % sorted(expected - staged))
+    report.check("OK stages the package into the driver directory", expected <= staged,
+                 "missing %s" % sorted(expected - staged))
     report.check("the status monitor is not staged with the package", STATUS_MONITOR.lower() not in staged)
+    install_manual_path(wine, report, setup, connection, figures, started)
+
+
+def install_manual_path(wine, report, setup, connection, figures, started):
+    """From the connection dialog: Manual, LPT1: as proposed, OK, the outcome."""
+    wine.automate("click", connection, str(IDC_MANUAL))
+    ports = wine.wait_window("Select the printer port", shot="port-dialog")
+    lines = [line.split("\t") for line in wine.automate("lines", ports, "1016")]
+    report.equal("the port list as Wine's spooler gives it", [line[0] for line in lines],
+                 ["COM1: (Local Port)", "COM2: (Local Port)", "COM3: (Local Port)", "COM4: (Local Port)",
+                  "FILE: (Local Port)", "LPT1: (Local Port)", "LPT2: (Local Port)", "LPT3: (Local Port)"])
+    report.equal("LPT1: is proposed", [line[0] for line in lines if line[1] == "selected"], ["LPT1: (Local Port)"])
+    report.equal("the current port box", (wine.automate("text", ports, "1017") + [""])[0], "LPT1: (Local Port)")
+    clicked = time.monotonic()
+    wine.automate("click", ports, str(IDC_PORT_OK))
+    box, caption, text = wine.wait_box("installed successfully", 60000, shot="outcome")
+    figures["manual path: port dialog OK to outcome box (s)"] = round(time.monotonic() - clicked, 2)
+    report.equal("the outcome names the printer and the status monitor", text, SUCCESS)
+    report.equal("the outcome's caption", caption, TITLE)
+    wine.automate("click", box, str(IDOK))
+    code, out = finish(setup)
+    report.equal("setup ends after the outcome", code, 0)
+    report.check("the driver directory was asked for in two calls", "Allocating a buffer of size" in out, repr(out))
+    figures["manual path: OK in the model dialog to the end (s)"] = round(time.monotonic() - started, 2)
+    check_installation(wine, report, "LPT1:", "manual path")
+
+
+def scenario_usb(wine, report, figures):
+    # The system's record of the printer's USB printing interface, as Windows
+    # writes it when the printer is plugged in.
+    wine.reg_add_dword(USB_INTERFACE_KEY + r"\Control", "Linked", 1)
+    wine.reg_add_dword(USB_INTERFACE_KEY + r"\Device Parameters", "Port Number", 3)
+    setup = wine.start_setup()
+    model = wine.wait_window("Version 2.01 (9W)")
+    started = time.monotonic()
+    wine.automate("click", model, str(IDOK))
+    connection = wine.wait_window("Please connect the printer")
+
+    # Another serial number: nothing happens, the dialog keeps waiting.
+    wine.automate("device", connection, OTHER_PRINTER_PATH)
+    report.check("another serial number's arrival shows no wait window", wine.no_window_with(
+        "Now the printer will be installed", 1500))
+    report.equal("the dialog keeps waiting", wine.wait_window("Please connect the printer", 2000), connection)
+
+    watcher = wine.watch_window("Now the printer will be installed", 30000, shot="usb-wait-window")
+    arrived = time.monotonic()
+    wine.automate("device", connection, PRINTER_PATH)
+    wine.finish_wait(watcher, shot="usb-wait-window")
+    box, caption, text = wine.wait_box("installed successfully", 60000, shot="usb-outcome")
+    figures["USB path: arrival to outcome box (s)"] = round(time.monotonic() - arrived, 2)
+    report.equal("the USB outcome names the printer and the status monitor", text, SUCCESS)
+    wine.automate("click", box, str(IDOK))
+    code, _ = finish(setup)
+    report.equal("setup ends after the USB outcome", code, 0)
+    figures["USB path: OK in the model dialog to the end (s)"] = round(time.monotonic() - started, 2)
+    check_installation(wine, report, "USB003", "USB path")
 
 
 def scenario_windows_xp(wine, report):
@@ -308,28 +501,63 @@ def scenario_windows_10_compatibility(wine, report):
         wine.reg_delete(r"HKCU\Software\Wine", "Version")
 
 
-DOC_SHOTS = ["wait-window", "model-dialog", "exit-question", "second-copy", "windows-xp"]
+DOC_SHOTS = ["wait-window", "model-dialog", "exit-question", "second-copy", "windows-xp", "connection-dialog",
+             "port-dialog", "outcome", "usb-outcome"]
 
 
-def run_tests(wine, report, docs):
+def run_tests(wine, report, docs, usb_wine):
     figures = {}
-    for scenario in (lambda: scenario_model_dialog_and_staging(wine, report, figures),
-                     lambda: scenario_windows_xp(wine, report),
-                     lambda: scenario_windows_10_compatibility(wine, report)):
+    scenarios = [(wine, lambda: scenario_model_dialog_and_staging(wine, report, figures)),
+                 (wine, lambda: scenario_windows_xp(wine, report)),
+                 (wine, lambda: scenario_windows_10_compatibility(wine, report)),
+                 # A prefix of its own: Wine returns a handle for a queue name
+                 # that exists, so the USB queue needs a spooler without one.
+                 (usb_wine, lambda: (usb_wine.create_prefix(), scenario_usb(usb_wine, report, figures)))]
+    for prefix, scenario in scenarios:
+        started = time.monotonic()
         try:
             scenario()
-        except (Failure, subprocess.TimeoutExpired) as error:
+        except (Failure, subprocess.TimeoutExpired, OSError) as error:
             report.check("scenario ran to its end", False, str(error))
             # Whatever it left running would hold the single-instance mutex.
-            wine.stop()
-            wine.start_server()
+            prefix.stop()
+            prefix.start_server()
+        print("  (%.1f s)" % (time.monotonic() - started), flush=True)
     if docs:
         os.makedirs(docs, exist_ok=True)
         for name in DOC_SHOTS:
-            if os.path.exists(wine.shot_path(name, ".png")):
-                shutil.copy(wine.shot_path(name, ".png"), os.path.join(docs, name + ".png"))
+            for shots in (wine.shots, usb_wine.shots):
+                path = os.path.join(shots, name + ".png")
+                if os.path.exists(path):
+                    shutil.copy(path, os.path.join(docs, name + ".png"))
     for name, value in figures.items():
         print("figure: %s = %s" % (name, value))
+
+
+def print_what_setup_left(wine):
+    left = what_setup_left(wine)
+    queue = left["queue"]
+    print("What setup left in the prefix (%s):" % wine.prefix)
+    if queue is None:
+        print("  no printer queue")
+    else:
+        print("  queue %r on port %s, driver %r, share name %r, default printer: %s" % (
+            MODEL, string(queue.get("Port")), string(queue.get("Printer Driver")), string(queue.get("Share Name")),
+            "yes" if left["default printer"] == MODEL else "no"))
+    print("  driver directory %s:" % DRIVER_DIRECTORY)
+    drivers = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+    for name in sorted(os.listdir(drivers), key=str.lower):
+        print("    " + name + ("\\" if os.path.isdir(os.path.join(drivers, name)) else ""))
+    print("  driver files in %s\\3: %s" % (DRIVER_DIRECTORY, ", ".join(left["driver files"]) or "none"))
+    print("  status monitor in STM: %s; it ran: %s" % ("yes" if left["status monitor"] else "no",
+                                                      "yes" if left["status monitor ran"] else "no"))
+    print("  INF store: %s" % (", ".join(left["inf stored"]) or "not stored"))
+    print("  Run value Corvex%s = %s" % (STATUS_MONITOR[:-4], left["run value"] or "(none)"))
+    shortcut = left["shortcut"]
+    print("  shortcut: %s" % ("C:\\" + os.path.relpath(shortcut, wine.drive_c()).replace("/", "\\") if shortcut
+                              else "(none)"))
+    for name, value in left["uninstall"].items():
+        print("  uninstall entry %s = %s" % (name, value or "(none)"))
 
 
 def run_demo(wine, interactive):
@@ -342,17 +570,26 @@ def run_demo(wine, interactive):
         print("The model selection dialog shows:", flush=True)
         for line in wine.automate("items", model, "1001"):
             print("  " + line.split("\t")[0])
-        print("Pressing OK ...", flush=True)
+        print("OK; then Manual in the printer connection dialog ...", flush=True)
         wine.automate("click", model, str(IDOK))
+        connection = wine.wait_window("Please connect the printer", shot="connection-dialog")
+        wine.automate("click", connection, str(IDC_MANUAL))
+        ports = wine.wait_window("Select the printer port", shot="port-dialog")
+        print("The port dialog lists:", flush=True)
+        for line in wine.automate("lines", ports, "1016"):
+            text, state = line.split("\t")
+            print("  %s%s" % (text, "   <- proposed" if state == "selected" else ""))
+        print("OK ...", flush=True)
+        wine.automate("click", ports, str(IDC_PORT_OK))
+        # Any text with an "e" in it: the success text and every error.
+        box, _, text = wine.wait_box("e", 60000, shot="outcome")
+        print("Setup says: " + text, flush=True)
+        wine.automate("click", box, str(IDOK))
         code, out = finish(setup)
     print("Setup.exe ended with exit code %d." % code)
     if out.strip():
         print("Its diagnostics: " + " | ".join(out.split("\n")).strip(" |"))
-    folder = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
-    print("Driver directory (C:\\windows\\system32\\spool\\drivers\\x64) now holds:")
-    for name in sorted(os.listdir(folder), key=str.lower):
-        if os.path.isfile(os.path.join(folder, name)):
-            print("  " + name)
+    print_what_setup_left(wine)
     print("Screenshots: " + wine.shots)
     return code
 
@@ -368,18 +605,22 @@ def main():
     started = time.monotonic()
     interactive = args.demo and bool(os.environ.get("DISPLAY"))
     display = None if interactive else Display()
-    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), os.environ["DISPLAY"] if interactive else display.name)
+    display_name = os.environ["DISPLAY"] if interactive else display.name
+    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display_name)
+    usb_wine = Wine(os.path.join(os.path.abspath(args.work), "usb"), os.path.abspath(args.bin), display_name)
     report = Report()
     try:
         wine.lay_out_package()
         wine.create_prefix()
         if args.demo:
             return run_demo(wine, interactive)
-        run_tests(wine, report, args.docs)
+        usb_wine.lay_out_package()
+        run_tests(wine, report, args.docs, usb_wine)
     except (Failure, subprocess.TimeoutExpired) as error:
         report.check("the run could be set up", False, str(error))
     finally:
         wine.stop()
+        usb_wine.stop()
         if display:
             display.stop()
     print("figure: Wine end-to-end wall time (s) = %.1f" % (time.monotonic() - started))

@@ -18,31 +18,10 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import Display, Failure, Report, Wine  # noqa: E402
+from run_e2e import Display, Failure, Report, Wine, registry_section, string  # noqa: E402
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
 MONITOR = "QL70TILLMATE(ESCP)"
-
-
-def registry_section(path, key):
-    """The values of one key of a Wine registry file, as written there."""
-    text = open(path, encoding="utf-8", errors="replace").read()
-    wanted = "[" + key.replace("\\", "\\\\") + "]"
-    values = {}
-    at = text.lower().find(wanted.lower())
-    if at < 0:
-        return None
-    for line in text[at:].splitlines()[1:]:
-        if line.startswith("["):
-            break
-        match = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)', line)
-        if match:
-            values[match.group(1).replace("\\\\", "\\")] = match.group(2)
-    return values
-
-
-def string(value):
-    return value[1:-1].replace("\\\\", "\\") if value and value.startswith('"') else value
 
 
 def main():

@@ -105,6 +105,11 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
     return Windows().SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
+BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+{
+    return Windows().PostMessageA(m_hWnd, message, wParam, lParam);
+}
+
 void CWnd::GetClientRect(RECT* rect) const { Windows().GetClientRect(m_hWnd, rect); }
 
 CWnd* CWnd::GetDlgItem(int id)

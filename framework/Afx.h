@@ -131,6 +131,7 @@ public:
     std::string GetWindowText() const;
     CWnd* SetFocus();
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     void GetClientRect(RECT* rect) const;
     // A wrapper of the child control with that id, owned by this window.
     CWnd* GetDlgItem(int id);

@@ -378,6 +378,7 @@ enum : UINT {
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
 enum : UINT {
+    WM_NULL = 0x0000,
     WM_DESTROY = 0x0002,
     WM_SETCURSOR = 0x0020,
     WM_SETTEXT = 0x000C,

@@ -42,6 +42,7 @@ public:
     virtual HWND GetDlgItem(HWND dialog, int id) = 0;
     virtual HWND SetFocus(HWND hwnd) = 0;
     virtual LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    virtual BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
     virtual BOOL SetWindowTextA(HWND hwnd, LPCSTR text) = 0;
     virtual int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) = 0;
     virtual int GetWindowTextLengthA(HWND hwnd) = 0;

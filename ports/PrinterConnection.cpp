@@ -122,6 +122,7 @@ void CPrinterConnection::OnPrinterArrival(const DEV_BROADCAST_HDR* header)
     Process().Sleep(2000);
     if (UsbAutoInstall != 1) {
         EndWaitCursor();
+        WakeDialogLoop();
         return;
     }
 
@@ -139,6 +140,16 @@ void CPrinterConnection::OnPrinterArrival(const DEV_BROADCAST_HDR* header)
     wait.ShowWindow(SW_HIDE);
     EndWaitCursor();
     if (!lookupFailed) installer.ReportOutcome();
+    WakeDialogLoop();
+}
+
+void CPrinterConnection::WakeDialogLoop()
+{
+    // The arrival is a sent message: the dialog's loop takes it inside
+    // GetMessage and looks at its end flag only after a posted message. The
+    // wake-up that EndDialog posted has been taken meanwhile by the boxes' own
+    // loops, so without another one the ended dialog would wait for ever.
+    PostMessage(WM_NULL);
 }
 
 void CPrinterConnection::OnManual()

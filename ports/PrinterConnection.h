@@ -37,6 +37,7 @@ private:
     // beyond the broadcast's stated size.
     bool IsConfiguredPrinter(const DEV_BROADCAST_HDR* header);
     void ReleaseRegistration();
+    void WakeDialogLoop();
 
     // Set once the printer's arrival has ended the dialog.
     bool m_arrived = false;

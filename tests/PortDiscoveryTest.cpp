@@ -221,7 +221,7 @@ TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
     EXPECT_TRUE(InOrder(record, {"RegisterDeviceNotificationA", "arrival " + kPrinterPath,
                                  "UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "Sleep",
                                  "SetupCopyOEMInfA", "RegOpenKeyExA", "AddPrinterDriverA", "AddPrinterA", "hide 130",
-                                 "cursor normal", "box " + kModel + kWithMonitor, "end 102 1"}));
+                                 "cursor normal", "box " + kModel + kWithMonitor, "post 108 0x0", "end 102 1"}));
     EXPECT_EQ(record.CallsOf("RegisterDeviceNotificationA").at(0).arguments, "32, 5, 0");
     EXPECT_EQ(record.CallsOf("Sleep").at(1).arguments, "2000");
     EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);

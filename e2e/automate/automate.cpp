@@ -15,6 +15,9 @@
 //   texts HWND                     one line per control: id, class, visible,
 //                                  enabled, text
 //   items HWND ID                  the item texts of list view ID
+//   lines HWND ID                  the item texts of list box ID, the selected one marked
+//   text HWND ID                   the text of control ID as the control itself
+//                                  answers it (an edit box's contents), 2 s at most
 //   click HWND ID                  presses button ID (posted, so the command
 //                                  never waits for a modal loop it starts)
 //   key HWND VK                    a key press sent to the window's thread
@@ -147,6 +150,27 @@ int Items(HWND dialog, int id)
     }
     VirtualFreeEx(target, remote, 0, MEM_RELEASE);
     CloseHandle(target);
+    return 0;
+}
+
+// A list box's strings travel between processes by themselves: the system
+// marshals LB_GETTEXT.
+int Lines(HWND dialog, int id)
+{
+    HWND list = GetDlgItem(dialog, id);
+    if (list == nullptr) return std::fprintf(stderr, "no list %d\n", id), 1;
+    int count = static_cast<int>(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    int selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        // The wide form: the system converts the list's own text for us.
+        LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0 || length > 1000) continue;
+        std::vector<wchar_t> wide(static_cast<size_t>(length) + 1, 0);
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide.data()));
+        char text[4096] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, text, sizeof text, nullptr, nullptr);
+        std::printf("%s\t%s\n", text, i == selected ? "selected" : "-");
+    }
     return 0;
 }
 
@@ -312,6 +336,23 @@ int wmain(int argc, wchar_t** wargv)
     if (command == "items") {
         need(2);
         return Items(Handle(args[2].c_str()), std::atoi(args[3].c_str()));
+    }
+    if (command == "text") {
+        need(2);
+        HWND control = GetDlgItem(Handle(args[2].c_str()), std::atoi(args[3].c_str()));
+        wchar_t wide[1024] = {};
+        DWORD_PTR copied = 0;
+        if (control == nullptr || !SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(wide),
+                                                       SMTO_NORMAL, 2000, &copied))
+            return std::fprintf(stderr, "no text\n"), 1;
+        char text[2048] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        std::printf("%s\n", Escaped(text).c_str());
+        return 0;
+    }
+    if (command == "lines") {
+        need(2);
+        return Lines(Handle(args[2].c_str()), std::atoi(args[3].c_str()));
     }
     if (command == "click") {
         need(2);

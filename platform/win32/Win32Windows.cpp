@@ -113,6 +113,11 @@ public:
         return ::SendMessageA(hwnd, message, wParam, lParam);
     }
 
+    BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        return ::PostMessageA(hwnd, message, wParam, lParam);
+    }
+
     BOOL SetWindowTextA(HWND hwnd, LPCSTR text) override { return ::SetWindowTextA(hwnd, text); }
     int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) override { return ::GetWindowTextA(hwnd, buffer, size); }
     int GetWindowTextLengthA(HWND hwnd) override { return ::GetWindowTextLengthA(hwnd); }

@@ -526,6 +526,14 @@ LRESULT SimWindows::ControlMessage(SimWindow& control, UINT message, WPARAM wPar
     return 0;
 }
 
+BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
+{
+    SimWindow* window = Window(hwnd);
+    if (window == nullptr || window->destroyed) return FALSE;
+    m_record.Log("post " + Label(*window) + " " + Hex(message));
+    return TRUE;
+}
+
 BOOL SimWindows::SetWindowTextA(HWND hwnd, LPCSTR text)
 {
     return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));

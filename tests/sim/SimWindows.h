@@ -135,6 +135,9 @@ public:
     HWND GetDlgItem(HWND dialog, int id) override;
     HWND SetFocus(HWND hwnd) override;
     LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Posted messages are only logged ("post 108 0x0"): nothing the program
+    // posts needs delivering in the simulation.
+    BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL SetWindowTextA(HWND hwnd, LPCSTR text) override;
     int GetWindowTextA(HWND hwnd, LPSTR buffer, int size) override;
     int GetWindowTextLengthA(HWND hwnd) override;
