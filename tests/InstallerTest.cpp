@@ -202,6 +202,8 @@ struct FailingStage {
     const char* firstSkipped;
 };
 
+void PrintTo(const FailingStage& stage, std::ostream* out) { *out << stage.operation; }
+
 class InstallationStageFailure : public Installation, public ::testing::WithParamInterface<FailingStage> {};
 
 TEST_P(InstallationStageFailure, ShowsOnlyItsErrorAndNothingLaterHappens)

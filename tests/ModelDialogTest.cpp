@@ -72,6 +72,10 @@ TEST_F(ModelSelection, EscapeDoesNothingInTheModelDialog)
 }
 
 enum class WayOut { CancelButton, CloseBox, AltF4 };
+void PrintTo(WayOut way, std::ostream* out)
+{
+    *out << (way == WayOut::CancelButton ? "Cancel" : way == WayOut::CloseBox ? "close box" : "Alt+F4");
+}
 
 class ModelSelectionExit : public SetupTest, public ::testing::WithParamInterface<WayOut> {
 protected:

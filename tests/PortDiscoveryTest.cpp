@@ -149,6 +149,8 @@ struct EnumerationFailure {
     int errorAnswer;
 };
 
+void PrintTo(const EnumerationFailure& failure, std::ostream* out) { *out << "call " << failure.failingCall; }
+
 class ManualPathEnumerationFailure : public ManualPath, public ::testing::WithParamInterface<EnumerationFailure> {};
 
 TEST_P(ManualPathEnumerationFailure, YesToTheExitQuestionEndsBeforeTheDialogShows)
@@ -309,6 +311,8 @@ struct BrokenRecord {
     std::function<void(SimRegistry&)> damage;
 };
 
+void PrintTo(const BrokenRecord& record, std::ostream* out) { *out << record.what; }
+
 class UsbPathLookupFailure : public UsbPath, public ::testing::WithParamInterface<BrokenRecord> {};
 
 TEST_P(UsbPathLookupFailure, TellsTheUserOnceAndInstallsNothing)
@@ -400,12 +404,18 @@ TEST_F(UsbPath, AFailedInfStageReportsTheDirectoryErrorWithoutALookup)
     EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 0);
 }
 
-class UsbPathBroadcast : public UsbPath, public ::testing::WithParamInterface<std::pair<const char*, std::vector<char>>> {};
+struct MalformedBroadcast {
+    const char* what;
+    std::vector<char> bytes;
+};
+void PrintTo(const MalformedBroadcast& broadcast, std::ostream* out) { *out << broadcast.what; }
+
+class UsbPathBroadcast : public UsbPath, public ::testing::WithParamInterface<MalformedBroadcast> {};
 
 TEST_P(UsbPathBroadcast, IsIgnoredSafely)
 {
     SeedUsbInterface();
-    user.Broadcast(DBT_DEVICEARRIVAL, GetParam().second);
+    user.Broadcast(DBT_DEVICEARRIVAL, GetParam().bytes);
     user.Then([&] {
         EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible);
         EXPECT_EQ(machine.spooler.ActiveRegistrations(), 1);
@@ -446,16 +456,14 @@ std::vector<char> SizeSaying(DWORD size)
 
 INSTANTIATE_TEST_SUITE_P(
     Malformed, UsbPathBroadcast,
-    ::testing::Values(std::make_pair("ShorterThanItsPrefix", Record("\\\\?")),
-                      std::make_pair("EmptyName", Record("")),
-                      std::make_pair("NoHashAtAll", Record("\\\\?\\USBVID_F1C4PID_1101QL70_TILLMATE")),
-                      std::make_pair("NoNulWithinItsSize", WithoutItsNul(kPrinterPath)),
-                      std::make_pair("SizeEndsBeforeTheName", SizeSaying(28)),
-                      std::make_pair("SizeSmallerThanAHeader", SizeSaying(8)),
-                      std::make_pair("AVolumeNotAnInterface", OfType(2))),
-    [](const ::testing::TestParamInfo<std::pair<const char*, std::vector<char>>>& info) {
-        return std::string(info.param.first);
-    });
+    ::testing::Values(MalformedBroadcast{"ShorterThanItsPrefix", Record("\\\\?")},
+                      MalformedBroadcast{"EmptyName", Record("")},
+                      MalformedBroadcast{"NoHashAtAll", Record("\\\\?\\USBVID_F1C4PID_1101QL70_TILLMATE")},
+                      MalformedBroadcast{"NoNulWithinItsSize", WithoutItsNul(kPrinterPath)},
+                      MalformedBroadcast{"SizeEndsBeforeTheName", SizeSaying(28)},
+                      MalformedBroadcast{"SizeSmallerThanAHeader", SizeSaying(8)},
+                      MalformedBroadcast{"AVolumeNotAnInterface", OfType(2)}),
+    [](const ::testing::TestParamInfo<MalformedBroadcast>& info) { return std::string(info.param.what); });
 
 TEST_F(UsbPath, EscapeAndTheCloseBoxLeaveItWaitingAndStillRegistered)
 {
