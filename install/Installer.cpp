@@ -35,6 +35,13 @@ constexpr size_t kDescriptionLimit = 1024;
 // The "Programs" value is read into a buffer of this size.
 constexpr DWORD kProgramsBufferSize = 91;
 
+// The shell's documented link object and the interfaces asked of it. Named
+// here rather than taken from the SDK's uuid library, whose one object would
+// bring every GUID it knows into the program.
+const GUID kShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kShellLinkInterface = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const GUID kPersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 const char* Model() { return ModelName[ConfiguredModel]; }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -300,12 +307,12 @@ void CInstaller::CreateStartMenuShortcut()
             return;
 
         IShellLinkA* link = nullptr;
-        if (FAILED(ShellApi().CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+        if (FAILED(ShellApi().CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkInterface,
                                                reinterpret_cast<void**>(&link))) ||
             link == nullptr)
             return;
         IPersistFile* file = nullptr;
-        if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) || file == nullptr) {
+        if (FAILED(link->QueryInterface(kPersistFileInterface, reinterpret_cast<void**>(&file))) || file == nullptr) {
             link->Release();
             return;
         }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's pictures from simple shapes and writes them as the
-resource compiler wants them: three 24-bit bitmaps and one icon with 16, 32
-and 48 pixel images at 16 and at 256 colours.
+resource compiler wants them: the model picture as a 24-bit bitmap (its white
+is masked by the image list), the connection and wait-window pictures as
+run-length encoded 8-bit bitmaps (flat shapes compress to a few kilobytes),
+and one icon with 16, 32 and 48 pixel images at 16 and at 256 colours.
 
     make_artwork.py OUTPUT_FOLDER
 """
@@ -123,6 +125,31 @@ def bitmap_24(canvas):
     return header + info + pixels
 
 
+def bitmap_rle8(canvas):
+    """A bottom-up BI_RLE8 bitmap with the canvas's own colours as its palette."""
+    colours = sorted({colour for row in canvas.pixels for colour in row})
+    if len(colours) > 256:
+        raise ValueError("a picture for RLE8 may have 256 colours at most")
+    index = {colour: i for i, colour in enumerate(colours)}
+    data = bytearray()
+    for row in reversed(canvas.pixels):
+        x = 0
+        while x < len(row):
+            run = 1
+            while x + run < len(row) and run < 255 and row[x + run] == row[x]:
+                run += 1
+            data += bytes((run, index[row[x]]))
+            x += run
+        data += b"\0\0"  # end of line
+    data[-2:] = b"\0\1"  # end of bitmap
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in colours)
+    info = struct.pack("<IiiHHIIiiII", 40, canvas.width, canvas.height, 1, 8, 1, len(data), 2835, 2835,
+                       len(colours), 0)
+    header = struct.pack("<2sIHHI", b"BM", 14 + len(info) + len(table) + len(data), 0, 0,
+                         14 + len(info) + len(table))
+    return header + info + table + bytes(data)
+
+
 def palette(colours):
     if colours == 16:
         levels = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128), (0, 128, 128),
@@ -195,10 +222,11 @@ def icon_file(images):
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "."
     os.makedirs(out, exist_ok=True)
-    for name, canvas in (("Model.bmp", model_picture()), ("Connection.bmp", connection_picture()),
-                         ("Wait.bmp", wait_picture())):
+    for name, canvas, encode in (("Model.bmp", model_picture(), bitmap_24),
+                                 ("Connection.bmp", connection_picture(), bitmap_rle8),
+                                 ("Wait.bmp", wait_picture(), bitmap_rle8)):
         with open(os.path.join(out, name), "wb") as f:
-            f.write(bitmap_24(canvas))
+            f.write(encode(canvas))
     images = []
     for size in (16, 32, 48):
         canvas = icon_picture(size)

@@ -158,16 +158,25 @@ TEST(Resources, TheArtworkHasTheSizesTheDialogsExpect)
     std::string command = "python3 " + std::string(SETUP_SOURCE_DIR) + "/resources/make_artwork.py " + out;
     ASSERT_EQ(std::system(command.c_str()), 0);
 
+    // The model picture stays 24 bits a pixel, its white masked by the image
+    // list; the others are run-length encoded 8-bit pictures (BI_RLE8).
     struct Expected {
-        int id, width, height;
+        int id, width, height, bits, compression;
     };
-    for (Expected picture : {Expected{IDB_MODEL, 96, 96}, Expected{IDB_CONNECTION, 425, 160}, Expected{IDB_WAIT, 112, 128}}) {
+    for (Expected picture : {Expected{IDB_MODEL, 96, 96, 24, 0}, Expected{IDB_CONNECTION, 425, 160, 8, 1},
+                             Expected{IDB_WAIT, 112, 128, 8, 1}}) {
         std::string bitmap = ReadFile(out + "/" + Script().bitmaps.at(picture.id));
         ASSERT_GT(bitmap.size(), 54u) << picture.id;
         EXPECT_EQ(bitmap.substr(0, 2), "BM");
         EXPECT_EQ(Le32(bitmap, 18), uint32_t(picture.width)) << picture.id;
         EXPECT_EQ(Le32(bitmap, 22), uint32_t(picture.height)) << picture.id;
-        EXPECT_EQ(Le16(bitmap, 28), 24) << picture.id;
+        EXPECT_EQ(Le16(bitmap, 28), picture.bits) << picture.id;
+        EXPECT_EQ(Le32(bitmap, 30), uint32_t(picture.compression)) << picture.id;
+        if (picture.compression == 1) {
+            // Every row ends with an end of line, the last with the end of the bitmap.
+            EXPECT_EQ(bitmap.substr(bitmap.size() - 2), std::string("\0\1", 2)) << picture.id;
+            EXPECT_LT(bitmap.size(), 16000u) << picture.id;
+        }
     }
     // The model picture's background is white, the colour that the image list masks.
     std::string model = ReadFile(out + "/" + Script().bitmaps.at(IDB_MODEL));
