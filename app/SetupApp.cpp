@@ -36,6 +36,20 @@ private:
     HANDLE m_mutex = nullptr;
 };
 
+// The build for 32-bit Windows; the native test build can be made as one too.
+#if (defined(_WIN32) && !defined(_WIN64)) || defined(SETUP_X86_BUILD)
+constexpr bool kThirtyTwoBitBuild = true;
+#else
+constexpr bool kThirtyTwoBitBuild = false;
+#endif
+
+bool RunsUnderWow64()
+{
+    BOOL wow64 = FALSE;
+    // A system without WOW64 answers no, or fails: either way no 64-bit spooler.
+    return Process().IsWow64Process(Process().GetCurrentProcess(), &wow64) && wow64;
+}
+
 void Refuse(const char* text)
 {
     Windows().MessageBoxA(nullptr, text, SetupCaption, MB_OK | MB_ICONERROR);
@@ -76,6 +90,15 @@ BOOL CSetupApp::InitInstance()
     if (!Process().IsUserAnAdmin()) {
         Refuse("Administrator Privileges required to install Printer Drivers.\n"
                "Right Click the \"Setup\" application and select \"Run As...\" and log in as Administrator.");
+        return FALSE;
+    }
+
+    // The x86 program on 64-bit Windows would register a 32-bit driver, which
+    // a 64-bit spooler cannot print with: its queue would fail with an
+    // unknown driver. The x64 program is the one to run there.
+    if (kThirtyTwoBitBuild && RunsUnderWow64()) {
+        Refuse("This Setup.exe is for 32-bit Windows, and this Windows is 64-bit.\n"
+               "Please run the x64 Setup.exe of the printer driver package instead.");
         return FALSE;
     }
 

@@ -53,6 +53,46 @@ def resource(data, type_id, name_id):
     return data[start:start + size]
 
 
+def version_record(data):
+    """The version record read back from the resource: the fixed file and
+    product versions and the strings of its StringFileInfo block."""
+    record = resource(data, 16, 1)
+    if record is None:
+        return None
+
+    def node(offset):
+        length, value_length, kind = struct.unpack_from("<HHH", record, offset)
+        end_of_key = offset + 6
+        while record[end_of_key:end_of_key + 2] != b"\0\0":
+            end_of_key += 2
+        key = record[offset + 6:end_of_key].decode("utf-16-le")
+        value_at = (end_of_key + 2 + 3) & ~3
+        return length, value_length, kind, key, value_at
+
+    found = {}
+    length, value_length, _, key, value_at = node(0)
+    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<IIIIII", record, value_at)
+    if key != "VS_VERSION_INFO" or signature != 0xFEEF04BD:
+        return None
+    versions = lambda ms, ls: "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    found["file version"] = versions(file_ms, file_ls)
+    found["product version"] = versions(product_ms, product_ls)
+
+    def walk(offset, end):
+        while offset < end:
+            length, value_length, kind, key, value_at = node(offset)
+            if length == 0:
+                break
+            if kind == 1 and value_length:
+                found[key] = record[value_at:value_at + 2 * value_length].decode("utf-16-le").rstrip("\0")
+            else:
+                walk((value_at + (value_length if kind == 0 else 2 * value_length) + 3) & ~3, offset + length)
+            offset = (offset + length + 3) & ~3
+
+    walk((value_at + value_length + 3) & ~3, length)
+    return found
+
+
 def dialog_style(data, dialog_id):
     """The style of an extended dialog template (DLGTEMPLATEEX)."""
     template = resource(data, 5, dialog_id)
@@ -89,10 +129,17 @@ def main():
     check("the spooler and the common controls are loaded at run time",
           "winspool.drv" not in imports and "comctl32.dll" not in imports)
     check("has resources", ".rsrc" in sections)
-    check("the manifest asks for elevation", b'level="requireAdministrator"' in data)
-    check("the manifest asks for common controls 6", b'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' in data)
-    check("the version record", all(wide(text) in data for text in
-                                    ("1.10.xxx", "Corvantis", "Corvex Printer Driver - Setup", "Setup.exe")))
+    manifest = (resource(data, 24, 1) or b"").decode("utf-8", "replace")
+    check("the manifest resource asks for elevation", 'level="requireAdministrator"' in manifest, manifest[:200])
+    check("the manifest resource asks for common controls 6",
+          re.search(r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"', manifest) is not None)
+    version = version_record(data) or {}
+    print("version record: %s" % version)
+    check("the version record's file and product version", version.get("file version") == "1.0.0.1" and
+          version.get("product version") == "1.0.0.1", version)
+    for key, value in (("FileVersion", "1.10.xxx"), ("ProductVersion", "1.10.xxx"), ("CompanyName", "Corvantis"),
+                       ("FileDescription", "Corvex Printer Driver - Setup"), ("OriginalFilename", "Setup.exe")):
+        check("the version record's " + key, version.get(key) == value, version.get(key))
     check("the dialog templates' texts", all(wide(text) in data for text in
                                              ("Now the printer will be installed ...\nPlease wait ...",
                                               "Version 2.XX (9W)", "Manual", "Current Port:")))
@@ -102,8 +149,18 @@ def main():
     wait_style = dialog_style(data, 130)
     check("the wait window's style is exactly its listed one", wait_style == 0x10C008CC,
           "0x%08X" % (wait_style or 0))
+    refusal = b"This Setup.exe is for 32-bit Windows"
+    if architecture == "x86":
+        check("the x86 build refuses on 64-bit Windows", refusal in data and b"IsWow64Process" in data)
+    else:
+        check("the x64 build has no WOW64 refusal", refusal not in data)
     check("the mutex name", b"Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}" in data)
     print("size: %d bytes" % len(data))
+    for line in sections.splitlines():
+        fields = line.split()
+        if len(fields) > 2 and fields[0].isdigit():
+            print("  section %-8s %7d bytes" % (fields[1], int(fields[2], 16)))
+    check("at most 256 KiB", len(data) <= 256 * 1024, "%d bytes" % len(data))
     print("%d passed, %d failed" % (passed, failed))
     return 1 if failed else 0
 

@@ -16,6 +16,9 @@ public:
     virtual BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) = 0;
     // The system's own folder ("C:\Windows"): its drive is the system drive.
     virtual UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) = 0;
+    // A 32-bit process on 64-bit Windows runs under WOW64.
+    virtual HANDLE GetCurrentProcess() = 0;
+    virtual BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) = 0;
     // The shell's test (IsUserAnAdmin): does the process run with administrator rights?
     virtual BOOL IsUserAnAdmin() = 0;
     virtual void InitCommonControls() = 0;

@@ -61,6 +61,7 @@ typedef WCHAR* LPWSTR;
 typedef BYTE* LPBYTE;
 typedef DWORD* LPDWORD;
 typedef DWORD* PDWORD;
+typedef int* PBOOL;
 
 #define DECLARE_PLATFORM_HANDLE(name) \
     struct name##__ { int unused; };  \

@@ -177,3 +177,12 @@ TEST_F(StartUp, ScriptsThatOutrunTheProgramAreCaught)
     CSetupApp secondApp;
     EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
 }
+
+TEST_F(StartUp, TheX64BuildDoesNotAskAboutWow64)
+{
+    machine.process.wow64 = true;
+    LeaveByCancel();
+    RunSetup();
+    EXPECT_EQ(record.CountOf("IsWow64Process"), 0);
+    EXPECT_NE(ModelDialog(), nullptr);
+}

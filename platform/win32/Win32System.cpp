@@ -86,6 +86,9 @@ public:
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override { return ::GetVersionExA(lpVersionInformation); }
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override { return ::GetWindowsDirectoryA(lpBuffer, uSize); }
 
+    HANDLE GetCurrentProcess() override { return ::GetCurrentProcess(); }
+    BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override { return ::IsWow64Process(hProcess, Wow64Process); }
+
     BOOL IsUserAnAdmin() override
     {
         auto fn = SystemLibraries::Function<BOOL(WINAPI*)()>(SystemFunction::IsUserAnAdmin);

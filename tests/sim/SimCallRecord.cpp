@@ -20,7 +20,7 @@ const std::set<std::string>& Operations()
         "IShellLinkA::SetDescription", "IShellLinkA::SetWorkingDirectory", "IShellLinkA::SetArguments",
         "IShellLinkA::Release", "IPersistFile::Save",
         // process
-        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsUserAnAdmin", "InitCommonControls", "Sleep", "Exit",
+        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin", "InitCommonControls", "Sleep", "Exit",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
     };

@@ -116,3 +116,11 @@ int SimProcess::CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cch
     if (i == length1 && j == length2) return CSTR_EQUAL;
     return i == length1 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
 }
+
+BOOL SimProcess::IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
+{
+    if (DWORD error = m_record.Enter("IsWow64Process", "")) return SetLastError(error), FALSE;
+    if (hProcess != GetCurrentProcess() || Wow64Process == nullptr) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+    *Wow64Process = wow64 ? TRUE : FALSE;
+    return TRUE;
+}

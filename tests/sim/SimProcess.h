@@ -21,6 +21,8 @@ public:
     DWORD majorVersion = 6;
     DWORD minorVersion = 1;
     bool administrator = true;
+    // A 64-bit Windows, on which a 32-bit process runs under WOW64.
+    bool wow64 = false;
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
     // The ANSI code page: 1252, or 932, whose double-byte characters have
@@ -41,6 +43,8 @@ public:
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     BOOL IsUserAnAdmin() override;
+    HANDLE GetCurrentProcess() override { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+    BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override;
     void InitCommonControls() override;
     int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
                        int cchCount2) override;
