@@ -25,9 +25,15 @@
 //   rect HWND                      the window's screen rectangle: x y width height
 //   shot HWND FILE.bmp             the window as it is on screen, as a bitmap
 //                                  (exit code 3: nothing painted on it)
+//   memory HWND                    the peak working set of the window's process, in bytes
+//
+// wait, box and click also write "at MS" to standard error: the wall-clock
+// time (milliseconds since 1970) at which the window was found or the click
+// posted, so that a benchmark can time what lies between.
 #include <windows.h>
 #include <commctrl.h>
 #include <dbt.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -112,6 +118,15 @@ HWND Find(const std::string& title, const std::string& text, bool messageBox, DW
 }
 
 HWND Handle(const char* text) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 16))); }
+
+// The host's wall clock, which Wine's system time follows.
+void At()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULONGLONG ticks = (static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    std::fprintf(stderr, "at %llu\n", (ticks - 116444736000000000ULL) / 10000ULL);
+}
 
 void Print(HWND hwnd) { std::printf("%llx\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd))); }
 
@@ -302,6 +317,7 @@ int wmain(int argc, wchar_t** wargv)
         need(3);
         HWND found = Find(args[2], args[3], false, static_cast<DWORD>(std::atoi(args[4].c_str())));
         if (found == nullptr) return std::fprintf(stderr, "no window \"%s\" with \"%s\"\n", args[2].c_str(), args[3].c_str()), 1;
+        At();
         // Shown windows are painted by the time they are found: Setup paints
         // its wait window before it blocks.
         Print(found);
@@ -312,6 +328,7 @@ int wmain(int argc, wchar_t** wargv)
         need(2);
         HWND found = Find("", args[2], true, static_cast<DWORD>(std::atoi(args[3].c_str())));
         if (found == nullptr) return std::fprintf(stderr, "no message box with \"%s\"\n", args[2].c_str()), 1;
+        At();
         Search search{"", args[2], true, nullptr};
         EnumChildWindows(found, ChildHasText, reinterpret_cast<LPARAM>(&search));
         std::printf("%llx\n%s\n%s\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(found)),
@@ -358,6 +375,7 @@ int wmain(int argc, wchar_t** wargv)
         need(2);
         HWND dialog = Handle(args[2].c_str());
         int id = std::atoi(args[3].c_str());
+        At();
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
         return 0;
     }
@@ -378,6 +396,19 @@ int wmain(int argc, wchar_t** wargv)
         RECT rect;
         if (!GetWindowRect(Handle(args[2].c_str()), &rect)) return std::fprintf(stderr, "no window\n"), 1;
         std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+        return 0;
+    }
+    if (command == "memory") {
+        need(1);
+        DWORD process = 0;
+        GetWindowThreadProcessId(Handle(args[2].c_str()), &process);
+        HANDLE target = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process);
+        PROCESS_MEMORY_COUNTERS counters{};
+        counters.cb = sizeof counters;
+        if (target == nullptr || !GetProcessMemoryInfo(target, &counters, sizeof counters))
+            return std::fprintf(stderr, "no memory counters\n"), 1;
+        CloseHandle(target);
+        std::printf("%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
         return 0;
     }
     if (command == "shot") {
