@@ -144,10 +144,12 @@ void SimFiles::AddFile(const std::string& path, const std::string& content)
     WriteFile(absolute, content);
 }
 
+void SimFiles::MakeReadOnly(const std::string& folder) { m_readOnly.insert(Lower(Trimmed(Absolute(folder)))); }
+
 bool SimFiles::WriteFile(const std::string& path, const std::string& content)
 {
     std::string absolute = Absolute(path);
-    if (!FolderExists(FolderOf(absolute))) return false;
+    if (!FolderExists(FolderOf(absolute)) || m_readOnly.count(Lower(FolderOf(absolute)))) return false;
     m_files[Lower(absolute)] = {absolute, content};
     return true;
 }
@@ -185,6 +187,7 @@ int SimFiles::CopyMatches(const std::string& source, const std::string& destinat
     int copied = 0;
     for (const std::string& name : FilesIn(folder)) {
         if (!Matches(pattern.c_str(), name.c_str())) continue;
+        if (m_readOnly.count(Lower(destinationFolder))) return static_cast<int>(ERROR_ACCESS_DENIED);
         if (!WriteFile(destinationFolder + "\\" + name, FileContent(folder + "\\" + name)))
             return static_cast<int>(ERROR_PATH_NOT_FOUND);
         ++copied;

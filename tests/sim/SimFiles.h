@@ -29,6 +29,10 @@ public:
     // Writes a file into an existing folder; false when the folder is missing.
     bool WriteFile(const std::string& path, const std::string& content);
 
+    // Folders whose files cannot be written (a read-only medium, a folder
+    // without write access for the administrator either).
+    void MakeReadOnly(const std::string& folder);
+
     // Programs started through the shell, by path.
     std::vector<std::string> launched;
     bool comInitialised = false;
@@ -56,4 +60,5 @@ private:
     SimProcess& m_process;
     std::map<std::string, File> m_files;  // by lower-case path
     std::set<std::string> m_folders;      // lower-case paths
+    std::set<std::string> m_readOnly;     // lower-case paths
 };

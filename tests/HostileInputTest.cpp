@@ -1,0 +1,177 @@
+// Odd and hostile inputs, the whole program on a simulated machine: paths at
+// the system's limit, names outside ASCII, a package that is not complete, a
+// read-only driver directory, a missing Run key, a spooler with very many ports.
+#include <chrono>
+#include <cstring>
+
+#include "tests/Harness.h"
+
+namespace {
+
+const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
+const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
+const std::string kDriverOnly = " Printer Driver installed successfully.";
+const std::string kRunKey = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::string kPrograms = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
+
+}  // namespace
+
+class HostileInput : public SetupTest {
+protected:
+    void SetUp() override
+    {
+        SetupTest::SetUp();
+        machine.files.AddFolder(kPrograms);
+    }
+
+    // Down the manual path on LPT1:, as proposed.
+    int InstallOnLptOne()
+    {
+        user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK);
+        return RunSetup();
+    }
+
+    std::vector<std::string> BoxTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
+        return texts;
+    }
+};
+
+TEST_F(HostileInput, ADriverDirectoryNearThePathLimitInstallsWithoutTheShortcut)
+{
+    // 240 characters: the package and the status monitor fit, the shortcut's
+    // target ("\STM\QL70TILLMATE(ESCP).exe" more) does not.
+    std::string directory = "C:\\" + std::string(237, 'd');
+    machine.spooler.SetDriverDirectory(directory);
+    AddPackage();
+    InstallOnLptOne();
+
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_TRUE(machine.files.FileExists(directory + "\\STM\\QL70TILLMATE(ESCP).exe"));
+    EXPECT_EQ(machine.registry.StringOf(kRunKey, "CorvexQL70TILLMATE(ESCP)"), directory + "\\STM\\QL70TILLMATE(ESCP)");
+    EXPECT_EQ(record.CountOf("CoCreateInstance"), 0);
+    // The INF path needs 256 characters: it fits.
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+}
+
+TEST_F(HostileInput, ADriverDirectoryAtThePathLimitGivesThePlainSuccess)
+{
+    // 256 characters: "\STM\" no longer fits the folder's 260 with its NUL,
+    // nor does the INF path.
+    std::string directory = "C:\\" + std::string(253, 'd');
+    machine.spooler.SetDriverDirectory(directory);
+    AddPackage();
+    InstallOnLptOne();
+
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_EQ(record.CountOf("SHCreateDirectory"), 0);
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+    EXPECT_NE(machine.spooler.Queue(kModel), nullptr);
+}
+
+TEST_F(HostileInput, PortNamesAndDescriptionsOutsideAsciiArePassedOnAsTheyAre)
+{
+    AddPackage();
+    machine.spooler.ports.clear();
+    machine.spooler.AddPort("Anschlu\xDF" "1:", "Drucker \xFC" "ber USB");
+    machine.spooler.AddPort("LPT1:", "Port d'imprimante \xE9" "tendu");
+    user.Click(IDOK).Click(IDC_MANUAL);
+    user.Then([&] {
+        SimWindow* list = screen.Control(IDD_PORT_SELECTION, IDC_PORT_LIST);
+        ASSERT_EQ(list->items.size(), 2u);
+        EXPECT_EQ(list->items[0].text, "Anschlu\xDF" "1: (Drucker \xFC" "ber USB)");
+        EXPECT_EQ(list->currentSelection, 1);
+    });
+    user.ClickItem(IDC_PORT_LIST, 0).Click(IDC_PORT_OK);
+    RunSetup();
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "Anschlu\xDF" "1:");
+}
+
+TEST_F(HostileInput, ADoubleByteCharacterIsNotTakenForTheSerialNumbersLastLetter)
+{
+    // In code page 932, 0x83 0x45 is one character; its trail byte is the
+    // letter E only to a comparison that reads byte by byte.
+    machine.process.ansiCodePage = 932;
+    AddPackage();
+    user.Click(IDOK);
+    user.PlugIn("\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMAT\x83" "E#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    user.PlugIn("\\\\?\\usb#vid_f1c4&pid_1101#\x83\x81" "QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    user.Then([&] { EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible); });
+    LeaveByCancel(IDC_CONNECTION_CANCEL);
+    RunSetup();
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+}
+
+TEST_F(HostileInput, APackageWithoutItsDescriptionFileFailsTheDriverStage)
+{
+    for (const char* name : {"ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
+        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
+    InstallOnLptOne();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x002C occured."});
+    EXPECT_TRUE(machine.spooler.queues.empty());
+}
+
+TEST_F(HostileInput, APackageWithoutTheStmFolderInstallsTheDriverAlone)
+{
+    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
+        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
+    InstallOnLptOne();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_EQ(machine.registry.Value(kRunKey, "CorvexQL70TILLMATE(ESCP)"), nullptr);
+}
+
+TEST_F(HostileInput, ExtraProgramsInThePackageAreStagedAndChangeNothingElse)
+{
+    AddPackage();
+    machine.files.AddFile(machine.files.currentDirectory + "\\Helper.EXE", "helper");
+    machine.files.AddFile(machine.files.currentDirectory + "\\other.exe", "other");
+    InstallOnLptOne();
+    EXPECT_TRUE(machine.files.FileExists(machine.spooler.driverDirectory + "\\Helper.EXE"));
+    EXPECT_TRUE(machine.files.FileExists(machine.spooler.driverDirectory + "\\other.exe"));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_EQ(machine.files.launched.size(), 1u);
+}
+
+TEST_F(HostileInput, AReadOnlyDriverDirectoryEndsSetupAtTheStaging)
+{
+    AddPackage();
+    machine.files.MakeReadOnly(machine.spooler.driverDirectory);
+    user.Click(IDOK);
+    EXPECT_EQ(RunSetup(), 1);
+    EXPECT_TRUE(exited);
+    EXPECT_EQ(screen.Dialog(IDD_PRINTER_CONNECTION), nullptr);
+    EXPECT_TRUE(machine.spooler.drivers.empty());
+}
+
+TEST_F(HostileInput, ARunKeyThatCannotBeOpenedLeavesNoValueAndNoMessage)
+{
+    AddPackage();
+    machine.registry.DeleteKey(kRunKey);
+    InstallOnLptOne();
+    EXPECT_FALSE(machine.registry.KeyExists(kRunKey));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_EQ(machine.files.launched.size(), 1u);
+}
+
+TEST_F(HostileInput, TwoThousandPortsFillTheListQuicklyAndTheLastOneInstalls)
+{
+    AddPackage();
+    machine.spooler.ports.clear();
+    for (int i = 0; i < 2000; ++i) machine.spooler.AddPort("NUL" + std::to_string(i) + ":", "Port number " + std::to_string(i));
+    std::chrono::steady_clock::duration filling{};
+    auto opened = std::chrono::steady_clock::now();
+    user.Click(IDOK).Click(IDC_MANUAL);
+    user.Then([&] {
+        filling = std::chrono::steady_clock::now() - opened;
+        SimWindow* list = screen.Control(IDD_PORT_SELECTION, IDC_PORT_LIST);
+        ASSERT_EQ(list->items.size(), 2000u);
+        EXPECT_EQ(list->items[1999].text, "NUL1999: (Port number 1999)");
+        EXPECT_STREQ(reinterpret_cast<const char*>(list->items[1234].data), "NUL1234:");
+    });
+    user.ClickItem(IDC_PORT_LIST, 1999).Click(IDC_PORT_OK);
+    RunSetup();
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(filling).count(), 1000);
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "NUL1999:");
+}
