@@ -66,7 +66,11 @@ void CWnd::DoDataExchange(CDataExchange*) {}
 BOOL CWnd::UpdateData(BOOL saveAndValidate)
 {
     CDataExchange dx(this, saveAndValidate);
-    DoDataExchange(&dx);
+    try {
+        DoDataExchange(&dx);
+    } catch (const std::bad_alloc&) {
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -231,7 +235,10 @@ BOOL CDialog::OnInitDialog()
 
 void CDialog::OnOK()
 {
-    if (!UpdateData(TRUE)) return;
+    // Our exchanges validate nothing, so a failed one only means no memory
+    // for a text: the dialog ends all the same. Its owners often hide it
+    // before they end it, and a hidden dialog left running waits for ever.
+    UpdateData(TRUE);
     EndDialog(IDOK);
 }
 
@@ -359,6 +366,14 @@ CWinApp::~CWinApp()
 }
 
 BOOL CWinApp::InitInstance() { return TRUE; }
+
+void CWinApp::SetRegistryKey(const char* key)
+{
+    try {
+        m_registryKey = key;
+    } catch (const std::bad_alloc&) {
+    }
+}
 HICON CWinApp::LoadIcon(UINT resourceId) const { return Windows().LoadIconA(resourceId); }
 int CWinApp::ExitInstance() { return 0; }
 
@@ -402,15 +417,19 @@ int AfxWinMain()
     CWinApp* app = AfxGetApp();
     if (app == nullptr) return -1;
     if (app->m_appName.empty()) {
-        // The executable's file name without its folder and extension.
+        // The executable's file name without its folder and extension. Without
+        // memory for it the application stays unnamed: only a caption lacks it.
         char path[MAX_PATH] = {};
         DWORD length = Windows().GetModuleFileNameA(path, MAX_PATH);
-        std::string name(path, length < MAX_PATH ? length : 0);
-        size_t slash = name.find_last_of("\\/");
-        if (slash != std::string::npos) name.erase(0, slash + 1);
-        size_t dot = name.rfind('.');
-        if (dot != std::string::npos) name.erase(dot);
-        app->m_appName = name;
+        try {
+            std::string name(path, length < MAX_PATH ? length : 0);
+            size_t slash = name.find_last_of("\\/");
+            if (slash != std::string::npos) name.erase(0, slash + 1);
+            size_t dot = name.rfind('.');
+            if (dot != std::string::npos) name.erase(dot);
+            app->m_appName = name;
+        } catch (const std::bad_alloc&) {
+        }
     }
     if (!app->InitInstance()) return app->ExitInstance();
     return app->Run();

@@ -292,7 +292,8 @@ public:
     virtual int ExitInstance();
     virtual int Run();
 
-    void SetRegistryKey(const char* key) { m_registryKey = key; }
+    // The settings key; nothing is kept there, so a key that cannot be stored is no loss.
+    void SetRegistryKey(const char* key);
     HICON LoadIcon(UINT resourceId) const;
     void BeginWaitCursor();
     void EndWaitCursor();

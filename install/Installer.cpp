@@ -1,5 +1,6 @@
 #include "install/Installer.h"
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -75,7 +76,12 @@ void CInstaller::RunInstallation()
                 CreateStartMenuShortcut();
                 LaunchStatusMonitor();
             }
-            OutcomeMessage = PrinterName + (monitor ? kSuccessWithMonitor : kSuccess);
+            m_statusMonitorDeployed = monitor;
+            try {
+                OutcomeMessage = PrinterName + (monitor ? kSuccessWithMonitor : kSuccess);
+            } catch (const std::bad_alloc&) {
+                // ReportOutcome composes it without the heap.
+            }
             InstallInfFile();
             WriteUninstallEntry();
         }
@@ -93,8 +99,15 @@ void CInstaller::ReportOutcome()
         MessageBox(kDriverError, SetupCaption, MB_OK | MB_ICONERROR);
     else if (!QueueOk)
         MessageBox(kQueueError, SetupCaption, MB_OK | MB_ICONERROR);
-    else
+    else if (!OutcomeMessage.empty())
         MessageBox(OutcomeMessage.c_str(), SetupCaption, MB_OK | MB_ICONINFORMATION);
+    else {
+        // The success text could not be composed in memory: on the stack, then.
+        char text[MAX_PATH + sizeof kSuccessWithMonitor];
+        std::snprintf(text, sizeof text, "%s%s", PrinterName.c_str(),
+                      m_statusMonitorDeployed ? kSuccessWithMonitor : kSuccess);
+        MessageBox(text, SetupCaption, MB_OK | MB_ICONINFORMATION);
+    }
 }
 
 // ---------------------------------------------------------------- driver

@@ -62,4 +62,8 @@ private:
     // "<driver directory>\STM\<ShortName>", the stem of the deployed status monitor.
     std::string StatusMonitorStem() const;
     char SystemDriveLetter();
+
+    // Whether the status monitor was deployed, for an outcome text that
+    // could not be composed in memory.
+    bool m_statusMonitorDeployed = false;
 };

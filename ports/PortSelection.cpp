@@ -120,8 +120,13 @@ void CPortSelection::OnInstall()
     wait.ShowNow();
 
     CInstaller installer;
-    installer.PortName = SelectedPort;
-    installer.RunInstallation();
+    try {
+        installer.PortName = SelectedPort;
+        installer.RunInstallation();
+    } catch (const std::bad_alloc&) {
+        // No memory for the port's name: nothing was installed, and the
+        // outcome says so.
+    }
 
     wait.ShowWindow(SW_HIDE);
     EndWaitCursor();

@@ -113,6 +113,11 @@ void CPrinterConnection::OnPrinterArrival(const DEV_BROADCAST_HDR* header)
     ReleaseRegistration();
     m_arrived = true;
     CDialog::OnOK();
+    // However this handler ends, the ended dialog's loop must wake.
+    struct WakeOnExit {
+        CPrinterConnection* dialog;
+        ~WakeOnExit() { dialog->WakeDialogLoop(); }
+    } wake{this};
 
     BeginWaitCursor();
     CFileCopy wait;
@@ -122,25 +127,28 @@ void CPrinterConnection::OnPrinterArrival(const DEV_BROADCAST_HDR* header)
     Process().Sleep(2000);
     if (UsbAutoInstall != 1) {
         EndWaitCursor();
-        WakeDialogLoop();
         return;
     }
 
     CInstaller installer;
     bool lookupFailed = false;
     if (installer.InstallInfFile()) {
-        std::string port = FindUsbPort();
-        // The lookup has told the user already; there is no port to install on.
-        lookupFailed = port == "FALSE";
-        if (!lookupFailed) {
-            installer.PortName = port;
-            installer.RunInstallation();
+        try {
+            std::string port = FindUsbPort();
+            // The lookup has told the user already; there is no port to install on.
+            lookupFailed = port == "FALSE";
+            if (!lookupFailed) {
+                installer.PortName = port;
+                installer.RunInstallation();
+            }
+        } catch (const std::bad_alloc&) {
+            // No memory for the port's name: nothing was installed, and the
+            // outcome says so.
         }
     }
     wait.ShowWindow(SW_HIDE);
     EndWaitCursor();
     if (!lookupFailed) installer.ReportOutcome();
-    WakeDialogLoop();
 }
 
 void CPrinterConnection::WakeDialogLoop()
@@ -204,14 +212,17 @@ std::string CPrinterConnection::FindUsbPort()
     // (GUID_DEVINTERFACE_USBPRINT): one key per interface, named after its
     // device path with "#" for each backslash.
     const char kClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
-    std::string interfaceKey = std::string("##?#USB#Vid_f1c4&Pid_1101#") + ShortId[ConfiguredModel] +
-                               "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+    // Composed without the heap: a lookup that cannot be made is a failed one.
+    char interfaceKey[MAX_PATH];
+    int composed = std::snprintf(interfaceKey, sizeof interfaceKey, "##?#USB#Vid_f1c4&Pid_1101#%s%s",
+                                 ShortId[ConfiguredModel], "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
 
     OpenKey classKey, printerInterface, reference, control, parameters;
     DWORD number = 0;
     DWORD size = sizeof number;
     DWORD type = REG_NONE;
-    bool found = classKey.Open(HKEY_LOCAL_MACHINE, kClassKey) && printerInterface.Open(classKey.Get(), interfaceKey.c_str()) &&
+    bool found = composed > 0 && static_cast<size_t>(composed) < sizeof interfaceKey &&
+                 classKey.Open(HKEY_LOCAL_MACHINE, kClassKey) && printerInterface.Open(classKey.Get(), interfaceKey) &&
                  reference.Open(printerInterface.Get(), "#") && control.Open(reference.Get(), "Control");
     // "Linked" is 1 while the interface is active; missing or unreadable is not linked.
     found = found &&

@@ -54,6 +54,7 @@ public:
     void DoDataExchange(CDataExchange* dx) override
     {
         CDialog::DoDataExchange(dx);
+        if (failExchange && dx->m_bSaveAndValidate) throw std::bad_alloc();
         DDX_Control(dx, IDC_LIST, m_list);
         DDX_Text(dx, IDC_TEXT, m_text);
     }
@@ -87,6 +88,7 @@ public:
     std::string saved;
     std::vector<std::string> selections;
     bool failSave = false;
+    bool failExchange = false;
 };
 
 // A list view given an image list, on either template.
@@ -138,6 +140,16 @@ TEST_F(Framework, AHandlerWhoseAllocationFailsLeavesTheMessageUnhandled)
 
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(dialog.saved, "loaded");
+}
+
+TEST_F(Framework, OkEndsTheDialogEvenWhenItsDataExchangeRunsOutOfMemory)
+{
+    // Its owner may have hidden it already: a dialog left running would wait unseen.
+    CTextDialog dialog;
+    dialog.failExchange = true;
+    user.Then([&] { dialog.OnOK(); });
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.m_text, "loaded");
 }
 
 TEST_F(Framework, TheWaitCursorNestsAndEndsWithTheLastEnd)

@@ -1,8 +1,14 @@
 #include "tests/sim/SimCallRecord.h"
 
+#include "tests/sim/SimCode.h"
+
 #include <algorithm>
 #include <set>
 #include <stdexcept>
+
+namespace sim {
+thread_local int machineDepth = 0;
+}  // namespace sim
 
 namespace {
 

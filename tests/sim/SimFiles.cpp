@@ -5,6 +5,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "tests/sim/SimCode.h"
 #include "tests/sim/SimText.h"
 
 namespace {
@@ -41,6 +42,7 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {
+        sim::SimCode inSimulator;
         *ppv = nullptr;
         if (m_files.record.Enter("IShellLinkA::QueryInterface", riid == IID_IPersistFile ? "IID_IPersistFile" : "other"))
             return E_NOINTERFACE;
@@ -56,6 +58,7 @@ public:
     ULONG AddRef() override { return ++m_references; }
     ULONG Release() override
     {
+        sim::SimCode inSimulator;
         ULONG left = --m_references;
         if (left == 0) {
             m_files.record.Enter("IShellLinkA::Release", "last");
@@ -71,6 +74,7 @@ public:
 
     HRESULT Save(LPCWSTR fileName, BOOL remember) override
     {
+        sim::SimCode inSimulator;
         std::string path = Narrow(fileName);
         if (m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
             return E_FAIL;
@@ -104,6 +108,7 @@ public:
 private:
     HRESULT Set(const char* operation, LPCSTR value, std::string& field)
     {
+        sim::SimCode inSimulator;
         if (m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value))) return E_FAIL;
         field = value != nullptr ? value : "";
         return S_OK;
@@ -198,6 +203,7 @@ int SimFiles::CopyMatches(const std::string& source, const std::string& destinat
 
 int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
 {
+    sim::SimCode inSimulator;
     std::vector<std::string> from = ReadMultiString(lpFileOp->pFrom);
     std::vector<std::string> to = ReadMultiString(lpFileOp->pTo);
     std::ostringstream arguments;
@@ -222,6 +228,7 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
 
 int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
 {
+    sim::SimCode inSimulator;
     std::string path = Narrow(pszPath);
     if (DWORD error = record.Enter("SHCreateDirectory", Quoted(path.c_str()))) return static_cast<int>(error);
     if (FolderExists(path)) return ERROR_ALREADY_EXISTS;
@@ -231,6 +238,7 @@ int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
 
 BOOL SimFiles::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = record.Enter("CreateDirectoryA", Quoted(lpPathName))) return m_process.SetLastError(error), FALSE;
     std::string path = lpPathName != nullptr ? Absolute(lpPathName) : std::string();
     if (FolderExists(path)) return m_process.SetLastError(ERROR_ALREADY_EXISTS), FALSE;
@@ -242,6 +250,7 @@ BOOL SimFiles::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
 HINSTANCE SimFiles::ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,
                                   LPCSTR lpDirectory, INT nShowCmd)
 {
+    sim::SimCode inSimulator;
     auto answer = [](uintptr_t code) { return reinterpret_cast<HINSTANCE>(code); };
     if (DWORD error = record.Enter("ShellExecuteA", std::string(hwnd ? "owner" : "none") + ", " + Quoted(lpOperation) +
                                                         ", " + Quoted(lpFile) + ", " + Quoted(lpParameters) + ", " +
@@ -254,6 +263,7 @@ HINSTANCE SimFiles::ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, 
 
 HRESULT SimFiles::CoInitialize(LPVOID)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = record.Enter("CoInitialize", "")) return static_cast<HRESULT>(error);
     bool already = comInitialised;
     comInitialised = true;
@@ -262,6 +272,7 @@ HRESULT SimFiles::CoInitialize(LPVOID)
 
 HRESULT SimFiles::CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv)
 {
+    sim::SimCode inSimulator;
     *ppv = nullptr;
     if (DWORD error = record.Enter("CoCreateInstance", std::string(rclsid == CLSID_ShellLink ? "CLSID_ShellLink" : "?") +
                                                            ", " + (pUnkOuter ? "outer" : "none") + ", " +
@@ -278,6 +289,7 @@ HRESULT SimFiles::CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD d
 int SimFiles::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiByteStr, int cbMultiByte,
                                   LPWSTR lpWideCharStr, int cchWideChar)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = record.Enter("MultiByteToWideChar", std::to_string(CodePage) + ", " + std::to_string(dwFlags) +
                                                               ", " + Quoted(lpMultiByteStr) + ", " +
                                                               std::to_string(cbMultiByte) + ", " +

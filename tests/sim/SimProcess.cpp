@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tests/sim/SimCode.h"
 #include "tests/sim/SimText.h"
 
 void SimProcess::HoldMutexElsewhere(const std::string& name) { ++m_mutexes[name]; }
@@ -14,6 +15,7 @@ bool SimProcess::MutexOpen(const std::string& name) const
 
 HANDLE SimProcess::CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCSTR lpName)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("CreateMutexA", std::to_string(bInitialOwner) + ", " + Quoted(lpName)))
         return SetLastError(error), nullptr;
     std::string name = lpName != nullptr ? lpName : "";
@@ -29,6 +31,7 @@ HANDLE SimProcess::CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCST
 
 BOOL SimProcess::CloseHandle(HANDLE hObject)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("CloseHandle", "")) return SetLastError(error), FALSE;
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(hObject));
     if (found == m_handles.end()) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
@@ -39,6 +42,7 @@ BOOL SimProcess::CloseHandle(HANDLE hObject)
 
 BOOL SimProcess::GetVersionExA(OSVERSIONINFOA* lpVersionInformation)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("GetVersionExA", std::to_string(lpVersionInformation->dwOSVersionInfoSize)))
         return SetLastError(error), FALSE;
     if (lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
@@ -52,27 +56,41 @@ BOOL SimProcess::GetVersionExA(OSVERSIONINFOA* lpVersionInformation)
 
 BOOL SimProcess::IsUserAnAdmin()
 {
+    sim::SimCode inSimulator;
     // The shell's test has no failure of its own: a fault reads as no rights.
     if (m_record.Enter("IsUserAnAdmin", "")) return FALSE;
     return administrator ? TRUE : FALSE;
 }
 
-void SimProcess::InitCommonControls() { m_record.Enter("InitCommonControls", ""); }
+void SimProcess::InitCommonControls()
+{
+    sim::SimCode inSimulator;
+    m_record.Enter("InitCommonControls", "");
+}
+
+void SimProcess::WriteStdout(const char* text)
+{
+    sim::SimCode inSimulator;
+    standardOutput += text;
+}
 
 void SimProcess::Sleep(DWORD dwMilliseconds)
 {
+    sim::SimCode inSimulator;
     m_record.Enter("Sleep", std::to_string(dwMilliseconds));
     m_record.clock += dwMilliseconds;
 }
 
 void SimProcess::Exit(int exitCode)
 {
+    sim::SimCode inSimulator;
     m_record.Enter("Exit", std::to_string(exitCode));
     throw SimProcessExit{exitCode};
 }
 
 UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("GetWindowsDirectoryA", std::to_string(uSize))) return SetLastError(error), 0;
     UINT needed = static_cast<UINT>(windowsDirectory.size() + 1);
     // Too small a buffer: the size needed, NUL included, and nothing copied.
@@ -84,6 +102,7 @@ UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 int SimProcess::CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
                                int cchCount2)
 {
+    sim::SimCode inSimulator;
     if (lpString1 == nullptr || lpString2 == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), 0;
     size_t length1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
     size_t length2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
@@ -119,6 +138,7 @@ int SimProcess::CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cch
 
 BOOL SimProcess::IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("IsWow64Process", "")) return SetLastError(error), FALSE;
     if (hProcess != GetCurrentProcess() || Wow64Process == nullptr) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
     *Wow64Process = wow64 ? TRUE : FALSE;

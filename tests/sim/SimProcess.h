@@ -50,7 +50,7 @@ public:
                        int cchCount2) override;
     void Sleep(DWORD dwMilliseconds) override;
     [[noreturn]] void Exit(int exitCode) override;
-    void WriteStdout(const char* text) override { standardOutput += text; }
+    void WriteStdout(const char* text) override;
 
 private:
     SimCallRecord& m_record;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "tests/sim/SimCode.h"
 #include "tests/sim/SimText.h"
 
 SimRegistry::SimRegistry(SimCallRecord& record) : m_record(record)
@@ -107,6 +108,7 @@ HKEY SimRegistry::NewHandle(const std::string& path)
 
 LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult)
 {
+    sim::SimCode inSimulator;
     std::string path = KeyPath(hKey, lpSubKey);
     if (DWORD error = m_record.Enter("RegOpenKeyExA", Quoted(path.c_str()) + ", " + std::to_string(ulOptions) + ", " +
                                                           std::to_string(samDesired)))
@@ -120,6 +122,7 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
 LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD dwOptions,
                                      REGSAM samDesired, LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
+    sim::SimCode inSimulator;
     std::string path = KeyPath(hKey, lpSubKey);
     if (DWORD error = m_record.Enter("RegCreateKeyExA", Quoted(path.c_str()) + ", " + Quoted(lpClass) + ", " +
                                                             std::to_string(dwOptions) + ", " + std::to_string(samDesired)))
@@ -135,6 +138,7 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lp
 LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LPDWORD lpType, LPBYTE lpData,
                                       LPDWORD lpcbData)
 {
+    sim::SimCode inSimulator;
     std::string key = OpenKeyName(hKey);
     if (DWORD error = m_record.Enter("RegQueryValueExA", (key.empty() ? std::string("?") : key) + ", " +
                                                              Quoted(lpValueName) + ", " +
@@ -159,6 +163,7 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
 LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
                                     DWORD cbData)
 {
+    sim::SimCode inSimulator;
     std::string key = OpenKeyName(hKey);
     if (DWORD error = m_record.Enter("RegSetValueExA", (key.empty() ? std::string("?") : key) + ", " +
                                                            Quoted(lpValueName) + ", " + std::to_string(dwType) + ", " +
@@ -171,6 +176,7 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
 
 LSTATUS SimRegistry::RegCloseKey(HKEY hKey)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("RegCloseKey", OpenKeyName(hKey))) return static_cast<LSTATUS>(error);
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(hKey));
     if (found == m_handles.end()) return ERROR_INVALID_HANDLE;

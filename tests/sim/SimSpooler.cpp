@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tests/sim/SimCode.h"
 #include "tests/sim/SimText.h"
 
 namespace {
@@ -54,6 +55,7 @@ int SimSpooler::ActiveRegistrations() const
 BOOL SimSpooler::GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
                                             DWORD cbBuf, LPDWORD pcbNeeded)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("GetPrinterDriverDirectoryA", Quoted(pName) + ", " + Quoted(pEnvironment) + ", " +
                                                                        std::to_string(Level) + ", " +
                                                                        std::to_string(cbBuf)))
@@ -68,6 +70,7 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWO
 
 BOOL SimSpooler::AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
 {
+    sim::SimCode inSimulator;
     const DRIVER_INFO_6A* info = reinterpret_cast<const DRIVER_INFO_6A*>(pDriverInfo);
     if (DWORD error = m_record.Enter("AddPrinterDriverA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
                                                               Quoted(info ? info->pName : nullptr)))
@@ -109,6 +112,7 @@ BOOL SimSpooler::AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
 
 HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 {
+    sim::SimCode inSimulator;
     const PRINTER_INFO_2A* info = reinterpret_cast<const PRINTER_INFO_2A*>(pPrinter);
     if (DWORD error = m_record.Enter("AddPrinterA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
                                                         Quoted(info ? info->pPrinterName : nullptr) + ", " +
@@ -156,6 +160,7 @@ HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 
 BOOL SimSpooler::ClosePrinter(HANDLE hPrinter)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("ClosePrinter", "")) return Failed(error);
     auto found = std::find(m_printers.begin(), m_printers.end(), reinterpret_cast<uintptr_t>(hPrinter));
     if (found == m_printers.end()) return Failed(ERROR_INVALID_HANDLE);
@@ -165,6 +170,7 @@ BOOL SimSpooler::ClosePrinter(HANDLE hPrinter)
 
 BOOL SimSpooler::SetDefaultPrinterA(LPCSTR pszPrinter)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("SetDefaultPrinterA", Quoted(pszPrinter))) return Failed(error);
     if (pszPrinter == nullptr || Queue(pszPrinter) == nullptr) return Failed(ERROR_INVALID_PRINTER_NAME);
     defaultPrinter = Queue(pszPrinter)->name;
@@ -173,6 +179,7 @@ BOOL SimSpooler::SetDefaultPrinterA(LPCSTR pszPrinter)
 
 BOOL SimSpooler::EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf, LPDWORD pcbNeeded, LPDWORD pcReturned)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("EnumPortsA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
                                                        std::to_string(cbBuf)))
         return Failed(error);
@@ -207,6 +214,7 @@ BOOL SimSpooler::SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaL
                                   DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,
                                   PDWORD RequiredSize, PSTR*)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("SetupCopyOEMInfA", Quoted(SourceInfFileName) + ", " +
                                                              Quoted(OEMSourceMediaLocation) + ", " +
                                                              std::to_string(OEMSourceMediaType) + ", " +
@@ -236,6 +244,7 @@ BOOL SimSpooler::SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaL
 
 HDEVNOTIFY SimSpooler::RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID NotificationFilter, DWORD Flags)
 {
+    sim::SimCode inSimulator;
     const DEV_BROADCAST_DEVICEINTERFACE_A* filter = static_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(NotificationFilter);
     if (DWORD error = m_record.Enter("RegisterDeviceNotificationA",
                                      std::to_string(filter ? filter->dbcc_size : 0) + ", " +
@@ -254,6 +263,7 @@ HDEVNOTIFY SimSpooler::RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID Not
 
 BOOL SimSpooler::UnregisterDeviceNotification(HDEVNOTIFY Handle)
 {
+    sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("UnregisterDeviceNotification", "")) return Failed(error);
     for (SimRegistration& registration : registrations)
         if (registration.handle == Handle && registration.active) {

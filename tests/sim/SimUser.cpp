@@ -157,7 +157,7 @@ void SimUser::Perform(const SimAction& action)
         return;
     case SimAction::AltF4: {
         MSG msg{dialog->focus ? dialog->focus : dialog->hwnd, WM_SYSKEYDOWN, VK_F4, 0x20000000, 0, {0, 0}};
-        if (dialog->target->OnPreTranslateMessage(&msg)) return;
+        if (m_windows.PreTranslate(*dialog, &msg)) return;
         m_windows.SendMessageA(dialog->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
         return;
     }
@@ -178,7 +178,7 @@ void SimUser::PerformKey(SimWindow& dialog, int key)
 {
     HWND focus = dialog.focus != nullptr ? dialog.focus : dialog.hwnd;
     MSG msg{focus, WM_KEYDOWN, static_cast<WPARAM>(key), 0, 0, {0, 0}};
-    if (dialog.target->OnPreTranslateMessage(&msg)) {
+    if (m_windows.PreTranslate(dialog, &msg)) {
         m_record.Log("key dropped " + Hex(static_cast<UINT>(key)));
         return;
     }

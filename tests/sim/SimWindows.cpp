@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "tests/sim/ResourceScript.h"
+#include "tests/sim/SimCode.h"
 
 namespace {
 
@@ -93,6 +94,18 @@ void SimWindows::PaintPending()
     }
 }
 
+bool SimWindows::ToProgram(SimWindow& dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    sim::ProgramCode inProgram;
+    return dialog.target->OnWindowMessage(dialog.hwnd, message, wParam, lParam, result);
+}
+
+bool SimWindows::PreTranslate(SimWindow& dialog, MSG* msg)
+{
+    sim::ProgramCode inProgram;
+    return dialog.target->OnPreTranslateMessage(msg);
+}
+
 SimWindow* SimWindows::Window(HWND hwnd)
 {
     auto found = m_windows.find(reinterpret_cast<uintptr_t>(hwnd));
@@ -177,7 +190,7 @@ void SimWindows::Initialise(SimWindow& dialog)
         if (!firstTabStop && window.parent == dialog.hwnd && !window.target && window.Has("WS_TABSTOP") && window.enabled)
             firstTabStop = window.hwnd;
     LRESULT result = 0;
-    bool handled = dialog.target->OnWindowMessage(dialog.hwnd, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), 0,
+    bool handled = ToProgram(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), 0,
                                                   result);
     // True from WM_INITDIALOG: the dialog manager gives the first control the focus.
     if (!handled || result != 0) dialog.focus = firstTabStop;
@@ -185,6 +198,7 @@ void SimWindows::Initialise(SimWindow& dialog)
 
 INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
+    sim::SimCode inSimulator;
     HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return -1;
     SimWindow& dialog = Checked(hwnd);
@@ -204,6 +218,7 @@ INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget*
 
 HWND SimWindows::CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
+    sim::SimCode inSimulator;
     HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return nullptr;
     SimWindow& dialog = Checked(hwnd);
@@ -214,6 +229,7 @@ HWND SimWindows::CreateDialogParam(UINT templateId, HWND parent, IMessageTarget*
 
 BOOL SimWindows::EndDialog(HWND hwnd, INT_PTR result)
 {
+    sim::SimCode inSimulator;
     SimWindow* dialog = Window(hwnd);
     if (dialog == nullptr || dialog->target == nullptr) return FALSE;
     dialog->ended = true;
@@ -229,7 +245,7 @@ void SimWindows::Destroy(SimWindow& dialog)
 {
     if (dialog.destroyed) return;
     LRESULT ignored = 0;
-    dialog.target->OnWindowMessage(dialog.hwnd, WM_DESTROY, 0, 0, ignored);
+    ToProgram(dialog, WM_DESTROY, 0, 0, ignored);
     dialog.destroyed = true;
     dialog.visible = false;
     for (auto& [handle, window] : m_windows) {
@@ -245,6 +261,7 @@ void SimWindows::Destroy(SimWindow& dialog)
 
 BOOL SimWindows::DestroyWindow(HWND hwnd)
 {
+    sim::SimCode inSimulator;
     SimWindow* window = Window(hwnd);
     if (window == nullptr || window->destroyed) return FALSE;
     if (window->target != nullptr) Destroy(*window);
@@ -256,6 +273,7 @@ BOOL SimWindows::DestroyWindow(HWND hwnd)
 
 BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     bool wasVisible = window.visible;
     if (cmdShow == SW_HIDE) {
@@ -282,6 +300,7 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
 
 BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     if ((flags & RDW_UPDATENOW) && window.visible) {
         window.painted = true;
@@ -292,6 +311,7 @@ BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
 
 BOOL SimWindows::IsWindowVisible(HWND hwnd)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     if (!window.visible || window.destroyed) return FALSE;
     return window.target != nullptr || window.parent == nullptr ? TRUE : IsWindowVisible(window.parent);
@@ -301,6 +321,7 @@ BOOL SimWindows::IsIconic(HWND hwnd) { return Checked(hwnd).iconic ? TRUE : FALS
 
 BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     bool wasDisabled = !window.enabled;
     window.enabled = enable != FALSE;
@@ -312,6 +333,7 @@ BOOL SimWindows::IsWindowEnabled(HWND hwnd) { return Checked(hwnd).enabled ? TRU
 
 LONG SimWindows::GetWindowStyle(HWND hwnd)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     LONG style = StyleBits(window.styles);
     if (window.visible) style |= 0x10000000;
@@ -321,6 +343,7 @@ LONG SimWindows::GetWindowStyle(HWND hwnd)
 
 HWND SimWindows::GetDlgItem(HWND dialog, int id)
 {
+    sim::SimCode inSimulator;
     for (auto& [handle, window] : m_windows)
         if (window.parent == dialog && window.target == nullptr && window.id == id && !window.destroyed) return window.hwnd;
     return nullptr;
@@ -328,6 +351,7 @@ HWND SimWindows::GetDlgItem(HWND dialog, int id)
 
 HWND SimWindows::SetFocus(HWND hwnd)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     SimWindow& dialog = window.target != nullptr ? window : Checked(window.parent);
     HWND previous = dialog.focus;
@@ -337,11 +361,12 @@ HWND SimWindows::SetFocus(HWND hwnd)
 
 LRESULT SimWindows::SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     if (window.destroyed) return 0;
     if (window.target == nullptr) return ControlMessage(window, message, wParam, lParam);
     LRESULT result = 0;
-    if (window.target->OnWindowMessage(hwnd, message, wParam, lParam, result)) return result;
+    if (ToProgram(window, message, wParam, lParam, result)) return result;
     return DefaultDialogMessage(window, message, wParam, lParam);
 }
 
@@ -528,6 +553,7 @@ LRESULT SimWindows::ControlMessage(SimWindow& control, UINT message, WPARAM wPar
 
 BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
 {
+    sim::SimCode inSimulator;
     SimWindow* window = Window(hwnd);
     if (window == nullptr || window->destroyed) return FALSE;
     m_record.Log("post " + Label(*window) + " " + Hex(message));
@@ -536,11 +562,13 @@ BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
 
 BOOL SimWindows::SetWindowTextA(HWND hwnd, LPCSTR text)
 {
+    sim::SimCode inSimulator;
     return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 int SimWindows::GetWindowTextA(HWND hwnd, LPSTR buffer, int size)
 {
+    sim::SimCode inSimulator;
     return static_cast<int>(SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
@@ -550,6 +578,7 @@ int SimWindows::GetWindowTextLengthA(HWND hwnd) { return static_cast<int>(SendMe
 
 HDC SimWindows::BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
 {
+    sim::SimCode inSimulator;
     *paint = PAINTSTRUCT{};
     paint->hdc = reinterpret_cast<HDC>(hwnd);  // one device context per window will do
     return paint->hdc;
@@ -557,6 +586,7 @@ HDC SimWindows::BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
 
 BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     window.painted = true;
     m_record.Log("paint " + Label(window));
@@ -565,6 +595,7 @@ BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
 
 BOOL SimWindows::GetClientRect(HWND hwnd, RECT* rect)
 {
+    sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
     *rect = RECT{0, 0, window.width * kBaseUnitX / 4, window.height * kBaseUnitY / 8};
     return TRUE;
@@ -574,6 +605,7 @@ int SimWindows::GetSystemMetrics(int index) { return index == SM_CXICON || index
 
 BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
 {
+    sim::SimCode inSimulator;
     drawnIcons.push_back({reinterpret_cast<HWND>(dc), x, y, icon});
     return TRUE;
 }
@@ -582,6 +614,7 @@ BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
 
 int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
+    sim::SimCode inSimulator;
     size_t index = boxes.size();
     boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0, m_record.clock});
     m_record.Log(std::string("box ") + (text ? text : ""));
@@ -605,12 +638,14 @@ int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 HICON SimWindows::LoadIconA(UINT resourceId)
 {
+    sim::SimCode inSimulator;
     if (!Resources().icons.count(static_cast<int>(resourceId))) return nullptr;
     return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x70000 + resourceId));
 }
 
 HIMAGELIST SimWindows::ImageList_LoadImageA(UINT resourceId, int cx, int grow, COLORREF mask, UINT type, UINT flags)
 {
+    sim::SimCode inSimulator;
     std::ostringstream arguments;
     arguments << resourceId << ", " << cx << ", " << grow << ", " << Hex(mask) << ", " << type << ", " << flags;
     if (m_record.Enter("ImageList_LoadImageA", arguments.str())) return nullptr;
@@ -623,6 +658,7 @@ HIMAGELIST SimWindows::ImageList_LoadImageA(UINT resourceId, int cx, int grow, C
 
 BOOL SimWindows::ImageList_Destroy(HIMAGELIST list)
 {
+    sim::SimCode inSimulator;
     std::ostringstream handle;
     handle << list;
     if (m_record.Enter("ImageList_Destroy", handle.str())) return FALSE;
@@ -635,18 +671,21 @@ BOOL SimWindows::ImageList_Destroy(HIMAGELIST list)
 
 void SimWindows::SetWaitCursor(bool wait)
 {
+    sim::SimCode inSimulator;
     waitCursor = wait;
     m_record.Log(wait ? "cursor wait" : "cursor normal");
 }
 
 DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
 {
+    sim::SimCode inSimulator;
     CopyText(m_process.modulePath, buffer, size);
     return static_cast<DWORD>(std::min<size_t>(m_process.modulePath.size(), size));
 }
 
 int SimWindows::RunMessageLoop()
 {
+    sim::SimCode inSimulator;
     // A program's own message loop runs until the user has nothing more to do.
     while (Input().HasMore()) Input().Next(nullptr);
     return 0;

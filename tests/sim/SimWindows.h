@@ -115,6 +115,10 @@ public:
     SimWindow* ActiveDialog();
     // The push button that Enter presses in `dialog`: the focused one, or the default one.
     int EnterCommand(SimWindow& dialog);
+    // The calls into the program: a message for a dialog's procedure, and a
+    // look at a message before the dialog manager sees it.
+    bool ToProgram(SimWindow& dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool PreTranslate(SimWindow& dialog, MSG* msg);
     // A pumping message loop paints every window that waits for it.
     void PaintPending();
     // Image lists alive now.
