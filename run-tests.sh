@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Every test: builds Setup.exe for x64 and x86 (signed with a throwaway test
 # certificate) and their release zips, the native test build and the
-# sanitizer build, then runs the native scenario tests (plain and under
-# AddressSanitizer and UndefinedBehaviorSanitizer), the static checks of both
-# Setup.exe and the end-to-end run of the x64 Setup.exe under Wine on Xvfb.
+# sanitizer build and the fuzzing targets (clang, libFuzzer), then runs the
+# native scenario tests (plain and under AddressSanitizer and
+# UndefinedBehaviorSanitizer), each fuzzing target for a minute, the static
+# checks of both Setup.exe and the end-to-end runs under Wine on Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -13,8 +14,10 @@ cd "$(dirname "$0")"
 export SETUP_SIGN_CERTIFICATE="$PWD/build/test-certificate/test-signing.pfx" SETUP_SIGN_PASSWORD=test
 cmake --preset win64 >/dev/null && cmake --build --preset win64 && cmake --build --preset win64 --target package
 cmake --preset win32 >/dev/null && cmake --build --preset win32 && cmake --build --preset win32 --target package
+cmake --preset fuzz >/dev/null && cmake --build --preset fuzz
 cmake --preset native -DSETUP_WIN64_DIR="$PWD/build/win64" -DSETUP_WIN32_DIR="$PWD/build/win32" \
-    -DSETUP_TEST_CERTIFICATE="$PWD/build/test-certificate/test-signing.pem" >/dev/null
+    -DSETUP_TEST_CERTIFICATE="$PWD/build/test-certificate/test-signing.pem" -DSETUP_FUZZ_DIR="$PWD/build/fuzz" \
+    >/dev/null
 cmake --build --preset native
 cmake --preset native-asan >/dev/null && cmake --build --preset native-asan
 ctest --preset native-asan
