@@ -58,8 +58,8 @@ class Wine:
             raise Failure("%s: exit %d: %s" % (" ".join(args), result.returncode, result.stderr.strip()[-400:]))
         return result
 
-    def spawn(self, *args, cwd=None):
-        return Spawned(list(args), self.env, cwd)
+    def spawn(self, *args, cwd=None, env=None):
+        return Spawned(list(args), env or self.env, cwd)
 
     def create_prefix(self):
         # A server still running for an earlier prefix at this path would be
@@ -471,6 +471,51 @@ def scenario_usb(wine, report, figures):
     check_installation(wine, report, "USB003", "USB path")
 
 
+PLANTED = ["winspool.drv", "comctl32.dll"]
+
+
+def scenario_planted_dlls(wine, report):
+    """DLLs of ours beside Setup.exe, named like the system DLLs it loads at
+    run time. Wine told to prefer native DLLs for those names takes one found
+    in the program's folder, as Windows does for a DLL outside its known set."""
+    folder = os.path.join(wine.work, "planted")
+    shutil.rmtree(folder, ignore_errors=True)
+    shutil.copytree(wine.package, folder)
+    for name in PLANTED + ["ImportsSpooler.exe", "ImportsCommonControls.exe"]:
+        shutil.copy(os.path.join(wine.binaries, name), folder)
+    env = dict(wine.env, WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv,comctl32=n,b")
+
+    def marks(planted):
+        """The marks that a loaded planted DLL left: named as the loader
+        spelled the module ("WINSPOOL.DRV.loaded"), so any case."""
+        return [name for name in os.listdir(folder) if name.lower() == planted.lower() + ".loaded"]
+
+    # The test can fail: programs that import those DLLs statically load ours.
+    for program, planted in (("ImportsSpooler.exe", "winspool.drv"), ("ImportsCommonControls.exe", "comctl32.dll")):
+        wine.spawn("wine", program, cwd=folder, env=env).finish(60)
+        report.check("a program importing %s statically loads the planted one" % planted, bool(marks(planted)))
+    for planted in PLANTED:
+        for mark in marks(planted):
+            os.remove(os.path.join(folder, mark))
+    report.check("the marks are cleared before Setup.exe starts", not any(marks(planted) for planted in PLANTED))
+
+    # Setup.exe loads the spooler (staging, port list) and the common controls.
+    setup = wine.spawn("wine", "Setup.exe", cwd=folder, env=env)
+    model = wine.wait_window("Version 2.01 (9W)")
+    wine.automate("click", model, str(IDOK))
+    connection = wine.wait_window("Please connect the printer")
+    wine.automate("click", connection, str(IDC_MANUAL))
+    ports = wine.wait_window("Select the printer port")
+    report.check("Setup.exe's port list comes from the system's spooler", len(wine.automate("lines", ports, "1016")) > 0)
+    wine.automate("click", ports, "1006")
+    box, _, _ = wine.wait_box("Setup is not complete")
+    wine.automate("click", box, str(IDYES))
+    code, _ = finish(setup)
+    report.equal("setup ends", code, 0)
+    for planted in PLANTED:
+        report.check("Setup.exe does not load a planted %s" % planted, not marks(planted), str(marks(planted)))
+
+
 def scenario_windows_xp(wine, report):
     wine.reg_add(r"HKCU\Software\Wine", "Version", "winxp")
     try:
@@ -508,6 +553,7 @@ DOC_SHOTS = ["wait-window", "model-dialog", "exit-question", "second-copy", "win
 def run_tests(wine, report, docs, usb_wine):
     figures = {}
     scenarios = [(wine, lambda: scenario_model_dialog_and_staging(wine, report, figures)),
+                 (wine, lambda: scenario_planted_dlls(wine, report)),
                  (wine, lambda: scenario_windows_xp(wine, report)),
                  (wine, lambda: scenario_windows_10_compatibility(wine, report)),
                  # A prefix of its own: Wine returns a handle for a queue name
