@@ -15,6 +15,9 @@ class CInstanceGuard {
 public:
     CInstanceGuard()
     {
+        // Not in the initialiser list: the error must be read right after
+        // the creation, and the members come in the other order.
+        // cppcheck-suppress useInitializationList
         m_mutex = Process().CreateMutexA(nullptr, FALSE, SetupMutexName);
         m_lastError = Process().GetLastError();
     }

@@ -6,10 +6,7 @@
 #include "ports/PrinterConnection.h"
 #include "resources/resource.h"
 
-CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent)
-{
-    m_hIcon = AfxGetApp()->LoadIcon(IDI_SETUP);
-}
+CSetupDlg::CSetupDlg(CWnd* parent) : CDialog(IDD_SETUP_DIALOG, parent), m_hIcon(AfxGetApp()->LoadIcon(IDI_SETUP)) {}
 
 const MessageMap* CSetupDlg::GetMessageMap() const
 {

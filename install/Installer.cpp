@@ -104,8 +104,9 @@ void CInstaller::ReportOutcome()
     else {
         // The success text could not be composed in memory: on the stack, then.
         char text[MAX_PATH + sizeof kSuccessWithMonitor];
-        std::snprintf(text, sizeof text, "%s%s", PrinterName.c_str(),
-                      m_statusMonitorDeployed ? kSuccessWithMonitor : kSuccess);
+        // A name too long for the buffer is cut: the box still appears.
+        (void)std::snprintf(text, sizeof text, "%s%s", PrinterName.c_str(),
+                            m_statusMonitorDeployed ? kSuccessWithMonitor : kSuccess);
         MessageBox(text, SetupCaption, MB_OK | MB_ICONINFORMATION);
     }
 }
@@ -238,11 +239,10 @@ bool CInstaller::DeployStatusMonitor()
         // "STM\<ShortName>.exe" in a zero-filled buffer, so that the NULs after
         // it end the list; a name that leaves no room for them is not copied.
         std::unique_ptr<char[]> source(new char[kSourceBufferSize]());
-        const char* name = ShortName[ConfiguredModel];
-        if (4 + std::strlen(name) + 4 + 2 > kSourceBufferSize) return false;
-        std::strcpy(source.get(), "STM\\");
-        std::strcat(source.get(), name);
-        std::strcat(source.get(), ".exe");
+        // Written short of the buffer's last byte: its NUL and the one before
+        // it end the list.
+        int written = std::snprintf(source.get(), kSourceBufferSize - 1, "STM\\%s.exe", ShortName[ConfiguredModel]);
+        if (written < 0 || static_cast<size_t>(written) + 2 > kSourceBufferSize) return false;
         std::vector<char> destination = MultiString({folder});
 
         SHFILEOPSTRUCTA request{};

@@ -8,7 +8,8 @@
 char* AllocateSpoolerBuffer(DWORD size)
 {
     char line[64];
-    std::snprintf(line, sizeof line, "Allocating a buffer of size %d\n", static_cast<int>(size));
+    // A number always fits the line.
+    (void)std::snprintf(line, sizeof line, "Allocating a buffer of size %d\n", static_cast<int>(size));
     Process().WriteStdout(line);
     // Zero-filled: a second call that fails leaves an empty string behind,
     // never an unterminated one.

@@ -243,6 +243,7 @@ std::string CPrinterConnection::FindUsbPort()
         return "FALSE";
     }
     char port[16];
-    std::snprintf(port, sizeof port, "USB%03d", static_cast<int>(number));
+    // At most "USB-2147483648": it fits.
+    (void)std::snprintf(port, sizeof port, "USB%03d", static_cast<int>(number));
     return port;
 }

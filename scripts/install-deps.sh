@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev python3 fonts-wine
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-          wine wine64 xvfb imagemagick osslsigncode openssl clang libclang-rt-14-dev)
+          wine wine64 xvfb imagemagick osslsigncode openssl clang libclang-rt-14-dev clang-tidy cppcheck)
 # wine32 is left out on purpose: 32-bit programs cannot run on these
 # machines, and installing it breaks the wine command.
 
