@@ -13,6 +13,14 @@
 #include "tests/Checks.h"
 #include "tests/sim/SimMachine.h"
 
+// The configured printer as the system knows it: its USB device path, and the
+// key of its USB printing interface.
+inline const std::string kPrinterPath =
+    "\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+inline const std::string kInterfaceKey =
+    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\"
+    "##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+
 class SetupTest : public ::testing::Test {
 protected:
     void SetUp() override

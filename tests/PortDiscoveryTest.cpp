@@ -8,10 +8,6 @@
 namespace {
 
 const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
-const std::string kPrinterPath = "\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
-const std::string kInterfaceKey =
-    "HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\"
-    "##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
 const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
 const std::string kConnectPrinter = "Please connect printer properly";
 
