@@ -343,7 +343,7 @@ def check_installation(wine, report, port, label):
     report.equal(label + ": the queue's port", string(queue.get("Port")), port)
     report.equal(label + ": the queue's driver", string(queue.get("Printer Driver")), MODEL)
     report.equal(label + ": the queue is the default printer", left["default printer"], MODEL)
-    report.check(label + ": the INF file is in the store", bool(left["inf stored"]))
+    report.check(label + ": the INF file is in the store (on Wine under its own name)", bool(left["inf stored"]))
     report.check(label + ": the status monitor lies in the STM folder", left["status monitor"])
     report.equal(label + ": the Run value", left["run value"].lower(),
                  (DRIVER_DIRECTORY + "\\STM\\" + STATUS_MONITOR[:-4]).lower())

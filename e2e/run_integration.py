@@ -82,7 +82,7 @@ def main():
         # Windows names the stored copy oemN.inf; Wine keeps the file's own name.
         stored = [name for name in os.listdir(inf) if name.lower().endswith(".inf")] if os.path.isdir(inf) else []
         ours = open(os.path.join(wine.package, "CORVEX_ESCP.INF"), "rb").read()
-        report.check("the INF file is in the store",
+        report.check("the INF file is in the store (on Wine under its own name; Windows names it oemN.inf)",
                      any(open(os.path.join(inf, name), "rb").read() == ours for name in stored), sorted(stored)[:5])
         shortcut = wine.drive_c("Documents and Settings", "All Users", "Start Menu", "Programs", "Corvantis",
                                 "StatusMonitor" + MONITOR + ".LNK")
