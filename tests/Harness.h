@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/SetupApp.h"
 #include "ports/PortSelection.h"
@@ -20,6 +21,11 @@ inline const std::string kPrinterPath =
 inline const std::string kInterfaceKey =
     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\"
     "##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
+
+// The configured model's queue name, and the two success texts that follow it.
+inline const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
+inline const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
+inline const std::string kDriverOnly = " Printer Driver installed successfully.";
 
 class SetupTest : public ::testing::Test {
 protected:
@@ -54,6 +60,14 @@ protected:
 
     // The user leaves a dialog by Cancel and confirms.
     void LeaveByCancel(int cancelId = IDCANCEL) { user.Click(cancelId).Answer(IDYES); }
+
+    // The texts of the message boxes shown, in order.
+    std::vector<std::string> BoxTexts() const
+    {
+        std::vector<std::string> texts;
+        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
+        return texts;
+    }
 
     SimWindow* ModelDialog() { return screen.Dialog(IDD_SETUP_DIALOG); }
     SimWindow* ModelControl(int id) { return screen.Control(IDD_SETUP_DIALOG, id); }

@@ -8,9 +8,6 @@
 
 namespace {
 
-const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
-const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
-const std::string kDriverOnly = " Printer Driver installed successfully.";
 const std::string kRunKey = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kPrograms = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
 
@@ -31,12 +28,6 @@ protected:
         return RunSetup();
     }
 
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> texts;
-        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
-        return texts;
-    }
 };
 
 TEST_F(HostileInput, ADriverDirectoryNearThePathLimitInstallsWithoutTheShortcut)

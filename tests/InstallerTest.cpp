@@ -8,14 +8,11 @@
 
 namespace {
 
-const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
 const std::string kMonitor = "QL70TILLMATE(ESCP)";
 const std::string kRunKey = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvantis";
 const std::string kShellFolders = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kAllUsersPrograms = ":\\Documents and Settings\\All Users\\Start Menu\\Programs";
-const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
-const std::string kDriverOnly = " Printer Driver installed successfully.";
 
 }  // namespace
 
@@ -47,12 +44,6 @@ protected:
     std::string Shortcut(char drive = 'C') const
     {
         return std::string(1, drive) + kAllUsersPrograms + "\\Corvantis\\StatusMonitor" + kMonitor + ".LNK";
-    }
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> texts;
-        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
-        return texts;
     }
     void ExpectNoStatusMonitorSteps()
     {

@@ -7,8 +7,6 @@
 
 namespace {
 
-const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
-const std::string kWithMonitor = " Printer Driver & Status Monitor installed successfully.";
 const std::string kConnectPrinter = "Please connect printer properly";
 
 }  // namespace
@@ -34,12 +32,6 @@ protected:
         machine.spooler.AddPort(port, "Virtual printer port for USB");
     }
 
-    std::vector<std::string> BoxTexts() const
-    {
-        std::vector<std::string> texts;
-        for (const SimMessageBox& box : screen.boxes) texts.push_back(box.text);
-        return texts;
-    }
 
     SimWindow* PortControl(int id) { return screen.Control(IDD_PORT_SELECTION, id); }
     std::vector<std::string> PortItems()

@@ -20,7 +20,6 @@
 
 namespace {
 
-const std::string kModel = "KVX QL70 TILLMATE (ESC P)";
 const std::string kLookupFailed = "Please connect printer properly";
 
 // The one outcome of an installation, and every other box the program has.
