@@ -3,18 +3,26 @@
 # Runs as root; does nothing when everything is there already.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev python3 fonts-wine
+packages=(cmake ninja-build g++ libgtest-dev python3 python3-clang-14 fonts-wine
           g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-          wine wine64 xvfb imagemagick osslsigncode openssl clang libclang-rt-14-dev clang-tidy cppcheck)
-# wine32 is left out on purpose: 32-bit programs cannot run on these
-# machines, and installing it breaks the wine command.
+          wine wine64 wine32:i386 xvfb imagemagick osslsigncode openssl clang libclang-rt-14-dev
+          clang-tidy cppcheck zip)
+
+# wine32 comes from the i386 architecture: with it a 64-bit prefix runs 32-bit
+# programs under WOW64, and WINEARCH=win32 makes a 32-bit prefix for the x86 Setup.exe.
+added_i386=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    added_i386=1
+fi
 
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+if [ ${#missing[@]} -gt 0 ] || [ "$added_i386" = 1 ]; then
+    [ ${#missing[@]} -gt 0 ] && echo "Installing: ${missing[*]}"
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+    [ ${#missing[@]} -gt 0 ] && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+exit 0
