@@ -35,6 +35,19 @@ protected:
         SelectedPort.clear();
     }
 
+    // Every scenario ends with nothing held, and with no box that its
+    // script did not answer.
+    void TearDown() override
+    {
+        app.reset();
+        if (!aborted) {
+            EXPECT_EQ(machine.Held(), "") << "still held when the program has ended";
+            EXPECT_FALSE(user.HasMore()) << "the script has actions left that the program never asked for";
+        }
+        for (const std::string& text : user.unexpectedBoxes) ADD_FAILURE() << "a box nobody expected: " << text;
+        for (const std::string& error : screen.imageListErrors) ADD_FAILURE() << error;
+    }
+
     // Our sample driver package in the folder that setup starts from.
     void AddPackage()
     {
@@ -55,6 +68,10 @@ protected:
         } catch (const SimProcessExit& exit) {
             exited = true;
             return exit.code;
+        } catch (...) {
+            // Torn out of the program by the test itself: it never came to an end.
+            aborted = true;
+            throw;
         }
     }
 
@@ -78,6 +95,7 @@ protected:
     SimCallRecord& record = machine.record;
     std::unique_ptr<CSetupApp> app;
     bool exited = false;
+    bool aborted = false;
 };
 
 // The suites, named by the area they test.

@@ -21,10 +21,10 @@ protected:
         machine.files.AddFolder(kPrograms);
     }
 
-    // Down the manual path on LPT1:, as proposed.
+    // Down the manual path on LPT1:, as proposed, to the outcome.
     int InstallOnLptOne()
     {
-        user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK);
+        user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
         return RunSetup();
     }
 
@@ -76,6 +76,7 @@ TEST_F(HostileInput, PortNamesAndDescriptionsOutsideAsciiArePassedOnAsTheyAre)
         EXPECT_EQ(list->currentSelection, 1);
     });
     user.ClickItem(IDC_PORT_LIST, 0).Click(IDC_PORT_OK);
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "Anschlu\xDF" "1:");
 }
@@ -162,6 +163,7 @@ TEST_F(HostileInput, TwoThousandPortsFillTheListQuicklyAndTheLastOneInstalls)
         EXPECT_STREQ(reinterpret_cast<const char*>(list->items[1234].data), "NUL1234:");
     });
     user.ClickItem(IDC_PORT_LIST, 1999).Click(IDC_PORT_OK);
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(filling).count(), 1000);
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "NUL1999:");

@@ -59,6 +59,7 @@ protected:
 
 TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBox)
 {
+    user.Answer(IDOK);
     Install();
 
     const SimQueue* queue = machine.spooler.Queue(kModel);
@@ -112,6 +113,7 @@ TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBo
 
 TEST_F(Installation, TheDriverRecordNamesTheUnidrvFilesTheDateAndTheVersion)
 {
+    user.Answer(IDOK);
     Install();
     const SimDriver* driver = machine.spooler.Driver(kModel);
     ASSERT_NE(driver, nullptr);
@@ -138,6 +140,7 @@ TEST_F(Installation, AnExistingQueueAndCopyOneGiveCopyTwoWithoutTheStatusMonitor
 {
     machine.spooler.queues.push_back({kModel, "", "LPT1:", kModel, "winprint", "", false});
     machine.spooler.queues.push_back({kModel + " (Copy 1)", "", "LPT1:", kModel, "winprint", "", false});
+    user.Answer(IDOK);
     Install();
 
     EXPECT_EQ(printerName, kModel + " (Copy 2)");
@@ -156,6 +159,7 @@ TEST_F(Installation, AnExistingQueueAndCopyOneGiveCopyTwoWithoutTheStatusMonitor
 TEST_F(Installation, APortThatAppearsAfterAFewWaitsGetsTheQueue)
 {
     for (int attempt = 1; attempt <= 3; ++attempt) record.Fail("AddPrinterA", ERROR_UNKNOWN_PORT, attempt);
+    user.Answer(IDOK);
     Install();
 
     EXPECT_EQ(record.CountOf("AddPrinterA"), 4);
@@ -167,6 +171,7 @@ TEST_F(Installation, APortThatAppearsAfterAFewWaitsGetsTheQueue)
 
 TEST_F(Installation, APortThatNeverAppearsIsWaitedForThirtySecondsThenTheQueueFails)
 {
+    user.Answer(IDOK);
     Install("USB009");
 
     EXPECT_EQ(record.CountOf("AddPrinterA"), 16);
@@ -180,6 +185,8 @@ TEST_F(Installation, APortThatNeverAppearsIsWaitedForThirtySecondsThenTheQueueFa
 TEST_F(Installation, AnUnknownDriverShowsItsOwnBoxBeforeTheQueueError)
 {
     record.Fail("AddPrinterA", ERROR_UNKNOWN_PRINTER_DRIVER);
+    user.Answer(IDOK);
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Printer driver unknown.", "Unexpected error 0x003C occured."}));
     EXPECT_EQ(Describe(screen.boxes[0]),
@@ -200,6 +207,7 @@ class InstallationStageFailure : public Installation, public ::testing::WithPara
 TEST_P(InstallationStageFailure, ShowsOnlyItsErrorAndNothingLaterHappens)
 {
     record.Fail(GetParam().operation, GetParam().error);
+    user.Answer(IDOK);
     Install();
 
     ASSERT_EQ(screen.boxes.size(), 1u);
@@ -224,6 +232,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Installation, AStatusMonitorFolderThatCannotBeMadeGivesThePlainSuccess)
 {
     record.Fail("SHCreateDirectory", ERROR_ACCESS_DENIED);
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(record.CountOf("SHFileOperationA"), 0);
     ExpectNoStatusMonitorSteps();
@@ -235,6 +244,7 @@ TEST_F(Installation, AStatusMonitorThatIsNotInThePackageGivesThePlainSuccess)
 {
     machine.files.currentDirectory = "C:\\Elsewhere";
     machine.files.AddFolder("C:\\Elsewhere");
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(record.CallsOf("SHFileOperationA").at(0).arguments,
               "func=2, flags=0x610, from=[STM\\" + kMonitor + ".exe], to=[" + Dir() + "\\STM\\], hwnd=none");
@@ -246,6 +256,7 @@ TEST_F(Installation, AnEarlierStatusMonitorAndRunValueAreReplaced)
 {
     machine.files.AddFile(Dir() + "\\STM\\" + kMonitor + ".exe", "older status monitor");
     machine.registry.SetString(kRunKey, "Corvex" + kMonitor, "C:\\Old\\Monitor");
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(machine.files.FileContent(Dir() + "\\STM\\" + kMonitor + ".exe"), "status monitor");
     EXPECT_EQ(machine.registry.StringOf(kRunKey, "Corvex" + kMonitor), Dir() + "\\STM\\" + kMonitor);
@@ -259,6 +270,7 @@ TEST_F(Installation, FailuresAfterTheQueueNeverTurnTheOutcomeIntoAnError)
     record.Fail("ShellExecuteA", ERROR_FILE_NOT_FOUND);
     record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
     record.Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED);
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     EXPECT_FALSE(machine.registry.KeyExists(kUninstallKey));
@@ -328,6 +340,7 @@ TEST_F(ProgramsFolder, AValueOnAnotherDriveGivesTheGroupOnThatDrive)
 {
     machine.files.AddFolder("D" + kAllUsersPrograms);
     SetPrograms(REG_SZ, std::string("D:\\Profiles\\Admin\\Start Menu\\Programs") + '\0');
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(record.CallsOf("CreateDirectoryA").at(0).arguments, "\"D" + kAllUsersPrograms + "\\Corvantis\"");
     EXPECT_TRUE(machine.files.FileExists(Shortcut('D')));
@@ -363,12 +376,15 @@ TEST_F(ProgramsFolder, AnUnusableValueGivesTheSystemDrive)
 TEST_F(ProgramsFolder, AMissingValueGivesTheSystemDrive)
 {
     machine.registry.DeleteValue(kShellFolders, "Programs");
+    user.Answer(IDOK);
     Install();
     EXPECT_TRUE(machine.files.FileExists(Shortcut('C')));
 }
 
 TEST_F(Installation, ASecondInstallationOverTheFirstTakesCopyOne)
 {
+    user.Answer(IDOK);
+    user.Answer(IDOK);
     Install();
     screen.boxes.clear();
     Install();
@@ -417,6 +433,7 @@ TEST_F(Installation, AFailedRefreshOfTheDirectoryKeepsThePathFoundFirst)
     // The INF stage asks again; its failure must not leave the uninstall
     // entry with a broken path.
     record.Fail("GetPrinterDriverDirectoryA", ERROR_NOT_ENOUGH_MEMORY, 4);
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
@@ -425,6 +442,7 @@ TEST_F(Installation, AFailedRefreshOfTheDirectoryKeepsThePathFoundFirst)
 TEST_F(Installation, AnOutcomeWithoutAnInstallationIsTheDirectoryError)
 {
     CInstaller installer;
+    user.Answer(IDOK);
     installer.ReportOutcome();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x001C occured."});
 }
@@ -432,6 +450,7 @@ TEST_F(Installation, AnOutcomeWithoutAnInstallationIsTheDirectoryError)
 TEST_F(Installation, TheNumberedNameSearchEndsAtItsBound)
 {
     record.Fail("AddPrinterA", ERROR_PRINTER_ALREADY_EXISTS);
+    user.Answer(IDOK);
     Install();
     EXPECT_EQ(record.CountOf("AddPrinterA"), 1 + CInstaller::kLastCopyNumber);
     EXPECT_EQ(printerName, kModel + " (Copy 9999)");
@@ -451,6 +470,7 @@ protected:
 
 TEST_F(WineSpooler, EachAttemptIsRepeatedOnceWithRawAndTheInstallationSucceeds)
 {
+    user.Answer(IDOK);
     Install();
     std::vector<SimCall> attempts = record.CallsOf("AddPrinterA");
     ASSERT_EQ(attempts.size(), 2u);
@@ -463,6 +483,7 @@ TEST_F(WineSpooler, EachAttemptIsRepeatedOnceWithRawAndTheInstallationSucceeds)
 TEST_F(WineSpooler, NumberedNamesAndPortWaitsAreRepeatedToo)
 {
     machine.spooler.queues.push_back({kModel, "", "LPT1:", kModel, "winprint", "", false});
+    user.Answer(IDOK);
     Install();
     std::vector<SimCall> attempts = record.CallsOf("AddPrinterA");
     ASSERT_EQ(attempts.size(), 4u);

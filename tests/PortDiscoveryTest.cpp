@@ -74,6 +74,7 @@ TEST_F(ManualPath, LptOneIsProposedAndOkInstallsOnIt)
         EXPECT_STREQ(reinterpret_cast<const char*>(PortControl(IDC_PORT_LIST)->items[1].data), "COM1:");
     });
     user.Click(IDC_PORT_OK);
+    user.Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
@@ -98,6 +99,7 @@ TEST_F(ManualPath, TheLastPortChosenIsTheOneInstalledOn)
     user.ClickItem(IDC_PORT_LIST, 2);
     user.Then([&] { EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "FILE: (Print to File)"); });
     user.Press(VK_RETURN);  // the default button, OK
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "FILE:");
 }
@@ -113,6 +115,7 @@ TEST_F(ManualPath, WithoutAnExactLptOneNothingIsProposedAndOkHandsOverNoPort)
         EXPECT_TRUE(PortControl(IDC_PORT_OK)->enabled);
     });
     user.Click(IDC_PORT_OK);
+    user.Answer(IDOK);
     RunSetup();
     // No port of that name: the queue creation waits out its bound and fails.
     EXPECT_EQ(record.CallsOf("AddPrinterA").at(0).arguments, "(null), 2, \"" + kModel + "\", \"\", (null)");
@@ -203,6 +206,7 @@ TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
 {
     SeedUsbInterface(3);
     user.PlugIn(kPrinterPath);
+    user.Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
@@ -225,6 +229,7 @@ TEST_F(UsbPath, ADevicePathInLowerCaseIsTheSamePrinter)
     std::string lower = kPrinterPath;
     for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     user.PlugIn(lower);
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB001");
 }
@@ -252,6 +257,7 @@ TEST_F(UsbPath, ASecondArrivalDuringTheInstallationHasNoEffect)
     user.PlugIn(kPrinterPath);
     // Delivered while the outcome box pumps messages.
     user.PlugIn(kPrinterPath);
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 1);
     EXPECT_EQ(machine.spooler.queues.size(), 1u);
@@ -308,6 +314,7 @@ TEST_P(UsbPathLookupFailure, TellsTheUserOnceAndInstallsNothing)
     SeedUsbInterface();
     GetParam().damage(machine.registry);
     user.PlugIn(kPrinterPath);
+    user.Answer(IDOK);
     RunSetup();
 
     ASSERT_EQ(screen.boxes.size(), 1u);
@@ -386,6 +393,7 @@ TEST_F(UsbPath, AFailedInfStageReportsTheDirectoryErrorWithoutALookup)
     SeedUsbInterface();
     machine.record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
     user.PlugIn(kPrinterPath);
+    user.Answer(IDOK);
     RunSetup();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x001C occured."});
     EXPECT_EQ(record.CountOf("RegOpenKeyExA"), 0);

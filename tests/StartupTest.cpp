@@ -19,6 +19,7 @@ TEST_F(StartUp, SecondCopyIsRefusedWhileTheFirstRuns)
 {
     machine.process.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
 
+    user.Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_EQ(screen.boxes.size(), 1u);
@@ -33,6 +34,7 @@ TEST_F(StartUp, ASecondInstanceWithoutRightsOnAnOldSystemHearsOnlyOfTheFirst)
     machine.process.HoldMutexElsewhere("Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}");
     machine.process.majorVersion = 5;
     machine.process.administrator = false;
+    user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, kAnotherInstance);
@@ -42,6 +44,7 @@ TEST_F(StartUp, AnOldSystemIsRefusedBeforeTheRightsAreAsked)
 {
     machine.process.majorVersion = 5;
     machine.process.administrator = false;
+    user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, kWrongSystem);
@@ -52,6 +55,7 @@ TEST_F(StartUp, AnOldSystemIsRefusedBeforeTheRightsAreAsked)
 TEST_F(StartUp, MissingRightsAreRefusedAfterTheVersionCheck)
 {
     machine.process.administrator = false;
+    user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(Describe(screen.boxes[0]), Refusal(kNoRights));
@@ -63,6 +67,7 @@ TEST_F(StartUp, MissingRightsAreRefusedAfterTheVersionCheck)
 TEST_F(StartUp, AFailedVersionQueryReadsAsNoSupportedSystem)
 {
     machine.record.Fail("GetVersionExA", ERROR_INVALID_PARAMETER);
+    user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, kWrongSystem);
@@ -107,8 +112,10 @@ TEST_P(StartUpVersions, OnlyMajorVersionSixRuns)
     machine.process.majorVersion = GetParam().first;
     machine.process.minorVersion = GetParam().second;
     bool supported = GetParam().first == 6;
-    if (supported) LeaveByCancel();
-
+    if (supported)
+        LeaveByCancel();
+    else
+        user.Answer(IDOK);  // the refusal
     RunSetup();
 
     if (supported) {

@@ -13,6 +13,7 @@ const std::string kUseTheX64Setup =
 TEST_F(StartUp, TheX86BuildRefusesOnSixtyFourBitWindowsRightAfterTheRights)
 {
     machine.process.wow64 = true;
+    user.Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_EQ(screen.boxes.size(), 1u);
@@ -35,6 +36,7 @@ TEST_F(StartUp, MissingRightsAreTheFirstRefusalOfTheX86BuildToo)
 {
     machine.process.wow64 = true;
     machine.process.administrator = false;
+    user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text.rfind("Administrator Privileges required", 0), 0u);

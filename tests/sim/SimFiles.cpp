@@ -38,7 +38,10 @@ std::string Trimmed(std::string folder)
 // small text file, so that tests can read the shortcut back.
 class SimShellLink final : public IShellLinkA, public IPersistFile {
 public:
-    explicit SimShellLink(SimFiles& files) : m_files(files) {}
+    explicit SimShellLink(SimFiles& files) : m_files(files) { ++m_files.liveLinks; }
+    ~SimShellLink() { --m_files.liveLinks; }
+    SimShellLink(const SimShellLink&) = delete;
+    SimShellLink& operator=(const SimShellLink&) = delete;
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override
     {

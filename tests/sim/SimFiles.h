@@ -36,6 +36,8 @@ public:
     // Programs started through the shell, by path.
     std::vector<std::string> launched;
     bool comInitialised = false;
+    // Shell-link objects created and not released to their last reference.
+    int liveLinks = 0;
 
     int SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp) override;
     int SHCreateDirectory(HWND hwnd, PCWSTR pszPath) override;

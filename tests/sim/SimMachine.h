@@ -8,6 +8,8 @@
 // arguments and can be made to fail with a chosen error, always or at its
 // n-th call. Time is a clock that Sleep advances: tests never really sleep.
 #pragma once
+#include <string>
+
 #include "platform/Platform.h"
 #include "tests/sim/SimCallRecord.h"
 #include "tests/sim/SimFiles.h"
@@ -25,6 +27,11 @@ public:
 
     // The operation sets of this machine, for InstallPlatform.
     PlatformServices Services();
+
+    // What a program left held that it should have given back: registry
+    // keys, printer handles, device registrations, shell-link objects,
+    // mutex handles, windows and image lists. Empty when nothing is held.
+    std::string Held() const;
 
     SimCallRecord record;
     SimProcess process{record};

@@ -85,6 +85,7 @@ void SimProcess::Exit(int exitCode)
 {
     sim::SimCode inSimulator;
     m_record.Enter("Exit", std::to_string(exitCode));
+    exited = true;
     throw SimProcessExit{exitCode};
 }
 

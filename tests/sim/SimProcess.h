@@ -29,10 +29,15 @@ public:
     // trail bytes that look like ASCII letters.
     UINT ansiCodePage = 1252;
     std::string standardOutput;
+    // The process has ended through Exit: the system has taken back its
+    // handles and destroyed its windows.
+    bool exited = false;
 
     // Another process holds this named mutex.
     void HoldMutexElsewhere(const std::string& name);
     bool MutexOpen(const std::string& name) const;
+    // Handles that this process has open.
+    int OpenHandles() const { return static_cast<int>(m_handles.size()); }
 
     // What the other parts of the machine leave for GetLastError.
     void SetLastError(DWORD error) { m_lastError = error; }

@@ -3,7 +3,7 @@
 // device, move the mouse) that the waiting loops consume in order, as the
 // real message loops would deliver them. A loop that finds the script empty
 // while it still waits throws SimScriptExhausted; a box with only OK is then
-// closed with OK.
+// closed with OK and noted as unexpected.
 #pragma once
 #include <deque>
 #include <functional>
@@ -46,6 +46,8 @@ public:
     SimUser& Then(std::function<void()> check);
 
     std::deque<SimAction> script;
+    // Boxes with only OK that came when the script was empty: nobody expected them.
+    std::vector<std::string> unexpectedBoxes;
 
     // The broadcast record that the system sends for a device interface.
     static std::vector<char> DeviceInterfaceRecord(const std::string& devicePath);

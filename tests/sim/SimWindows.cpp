@@ -259,6 +259,13 @@ void SimWindows::Destroy(SimWindow& dialog)
     m_record.Log("destroy " + std::to_string(dialog.templateId));
 }
 
+int SimWindows::LiveWindows() const
+{
+    return static_cast<int>(std::count_if(m_windows.begin(), m_windows.end(), [](const auto& entry) {
+        return entry.second.target != nullptr && !entry.second.destroyed;
+    }));
+}
+
 BOOL SimWindows::DestroyWindow(HWND hwnd)
 {
     sim::SimCode inSimulator;

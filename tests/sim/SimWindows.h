@@ -123,6 +123,8 @@ public:
     void PaintPending();
     // Image lists alive now.
     int LiveImageLists() const { return static_cast<int>(m_imageLists.size()); }
+    // Dialogs created and not destroyed yet.
+    int LiveWindows() const;
 
     // ---- IWindowSystem
     INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override;
