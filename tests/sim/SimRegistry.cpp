@@ -78,10 +78,16 @@ std::string SimRegistry::StringOf(const std::string& key, const std::string& nam
     return text;
 }
 
-std::string SimRegistry::OpenKeyName(HKEY key) const
+const SimRegistry::Handle* SimRegistry::OpenHandle(HKEY key) const
 {
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(key));
-    return found != m_handles.end() ? found->second : std::string();
+    return found != m_handles.end() ? &found->second : nullptr;
+}
+
+std::string SimRegistry::OpenKeyName(HKEY key) const
+{
+    const Handle* handle = OpenHandle(key);
+    return handle != nullptr ? handle->path : std::string();
 }
 
 std::string SimRegistry::KeyPath(HKEY root, const char* subKey) const
@@ -98,11 +104,11 @@ std::string SimRegistry::KeyPath(HKEY root, const char* subKey) const
     return base + "\\" + subKey;
 }
 
-HKEY SimRegistry::NewHandle(const std::string& path)
+HKEY SimRegistry::NewHandle(const std::string& path, REGSAM access)
 {
     uintptr_t value = m_nextHandle;
     m_nextHandle += 4;
-    m_handles[value] = m_keys[Lower(path)].path;
+    m_handles[value] = {m_keys[Lower(path)].path, access};
     return reinterpret_cast<HKEY>(value);
 }
 
@@ -115,7 +121,7 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
         return static_cast<LSTATUS>(error);
     if (path.empty()) return ERROR_INVALID_HANDLE;
     if (!KeyExists(path)) return ERROR_FILE_NOT_FOUND;
-    *phkResult = NewHandle(path);
+    *phkResult = NewHandle(path, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -131,7 +137,7 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lp
     bool existed = KeyExists(path);
     AddKey(path);
     if (lpdwDisposition != nullptr) *lpdwDisposition = existed ? 2 : 1;  // opened / created
-    *phkResult = NewHandle(path);
+    *phkResult = NewHandle(path, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -145,6 +151,7 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
                                                              std::to_string(lpcbData ? *lpcbData : 0)))
         return static_cast<LSTATUS>(error);
     if (key.empty()) return ERROR_INVALID_HANDLE;
+    if (!(OpenHandle(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     const SimRegistryValue* value = Value(key, lpValueName ? lpValueName : "");
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     if (lpType != nullptr) *lpType = value->type;
@@ -170,6 +177,7 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
                                                            std::to_string(cbData)))
         return static_cast<LSTATUS>(error);
     if (key.empty()) return ERROR_INVALID_HANDLE;
+    if (!(OpenHandle(hKey)->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     SetValue(key, lpValueName ? lpValueName : "", dwType, std::vector<BYTE>(lpData, lpData + cbData));
     return ERROR_SUCCESS;
 }

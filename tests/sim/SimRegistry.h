@@ -1,5 +1,7 @@
 // The simulated registry: keys and values under HKLM and HKCU, compared
-// without regard to case, with the exact bytes and type of every value.
+// without regard to case, with the exact bytes and type of every value. An
+// open key carries the access it was opened with, and a query or a write
+// through a key opened without the right for it is refused, as Windows does.
 #pragma once
 #include <map>
 #include <string>
@@ -50,10 +52,16 @@ private:
     };
     std::string KeyPath(HKEY root, const char* subKey) const;
     std::string OpenKeyName(HKEY key) const;
-    HKEY NewHandle(const std::string& path);
+    HKEY NewHandle(const std::string& path, REGSAM access);
 
     SimCallRecord& m_record;
     std::map<std::string, Key> m_keys;  // by lower-case path
-    std::map<uintptr_t, std::string> m_handles;
+    // An open key: its path, and the access it was opened or created with.
+    struct Handle {
+        std::string path;
+        REGSAM access;
+    };
+    const Handle* OpenHandle(HKEY key) const;
+    std::map<uintptr_t, Handle> m_handles;
     uintptr_t m_nextHandle = 0x200000;
 };
