@@ -81,6 +81,20 @@ TEST_F(HostileInput, PortNamesAndDescriptionsOutsideAsciiArePassedOnAsTheyAre)
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "Anschlu\xDF" "1:");
 }
 
+TEST_F(HostileInput, ADriverDirectoryOutsideAsciiReachesTheShellInTheAnsiCodePage)
+{
+    // In code page 1252, 0xE9 is U+00E9 and 0x80 is the euro sign, U+20AC;
+    // as UTF-8 neither byte would start a character.
+    std::string directory = "C:\\Treiber\\Caf\xE9 \x80";
+    machine.spooler.SetDriverDirectory(directory);
+    AddPackage();
+    InstallOnLptOne();
+
+    EXPECT_EQ(record.CallsOf("SHCreateDirectory").at(0).arguments, "\"C:\\Treiber\\Caf\u00e9 \u20ac\\STM\\\"");
+    EXPECT_TRUE(machine.files.FileExists(directory + "\\STM\\QL70TILLMATE(ESCP).exe"));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+}
+
 TEST_F(HostileInput, ADoubleByteCharacterIsNotTakenForTheSerialNumbersLastLetter)
 {
     // In code page 932, 0x83 0x45 is one character; its trail byte is the

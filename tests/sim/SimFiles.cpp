@@ -78,8 +78,8 @@ public:
     HRESULT Save(LPCWSTR fileName, BOOL remember) override
     {
         sim::SimCode inSimulator;
-        std::string path = Narrow(fileName);
-        if (m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
+        std::string path = m_files.AnsiName(fileName);
+        if (m_files.record.Enter("IPersistFile::Save", Quoted(Utf8(fileName).c_str()) + ", " + std::to_string(remember)))
             return E_FAIL;
         std::string content = "target=" + m_target + "\ndescription=" + m_description +
                               "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";
@@ -130,6 +130,8 @@ SimFiles::SimFiles(SimCallRecord& callRecord, SimProcess& process) : record(call
     AddFolder("C:\\Windows\\INF");
     AddFolder(currentDirectory);
 }
+
+std::string SimFiles::AnsiName(PCWSTR name) const { return Narrow(name, m_process.ansiCodePage); }
 
 std::string SimFiles::Absolute(const std::string& path) const
 {
@@ -232,8 +234,8 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
 int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
 {
     sim::SimCode inSimulator;
-    std::string path = Narrow(pszPath);
-    if (DWORD error = record.Enter("SHCreateDirectory", Quoted(path.c_str()))) return static_cast<int>(error);
+    std::string path = AnsiName(pszPath);
+    if (DWORD error = record.Enter("SHCreateDirectory", Quoted(Utf8(pszPath).c_str()))) return static_cast<int>(error);
     if (FolderExists(path)) return ERROR_ALREADY_EXISTS;
     AddFolder(path);
     return ERROR_SUCCESS;
@@ -298,10 +300,20 @@ int SimFiles::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiBy
                                                               std::to_string(cbMultiByte) + ", " +
                                                               std::to_string(cchWideChar)))
         return m_process.SetLastError(error), 0;
-    if (lpMultiByteStr == nullptr) return m_process.SetLastError(ERROR_INVALID_PARAMETER), 0;
-    int length = cbMultiByte < 0 ? static_cast<int>(std::strlen(lpMultiByteStr)) + 1 : cbMultiByte;
+    if (lpMultiByteStr == nullptr || cbMultiByte == 0 || cchWideChar < 0 || (cchWideChar > 0 && lpWideCharStr == nullptr))
+        return m_process.SetLastError(ERROR_INVALID_PARAMETER), 0;
+    // CP_ACP is the system's ANSI code page, CP_THREAD_ACP that of the
+    // thread's locale; both are 1252 on a Western system.
+    UINT codePage = CodePage == CP_ACP ? m_process.ansiCodePage
+                  : CodePage == CP_THREAD_ACP ? m_process.threadCodePage : CodePage;
+    // -1: the string with its NUL, which converts too.
+    size_t bytes = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
+    bool invalid = false;
+    std::u16string wide = Widen(std::string(lpMultiByteStr, bytes), codePage, &invalid);
+    if (invalid && (dwFlags & MB_ERR_INVALID_CHARS)) return m_process.SetLastError(ERROR_NO_UNICODE_TRANSLATION), 0;
+    int length = static_cast<int>(wide.size());
     if (cchWideChar == 0) return length;
     if (cchWideChar < length) return m_process.SetLastError(ERROR_INSUFFICIENT_BUFFER), 0;
-    for (int i = 0; i < length; ++i) lpWideCharStr[i] = static_cast<unsigned char>(lpMultiByteStr[i]);
+    std::copy(wide.begin(), wide.end(), lpWideCharStr);
     return length;
 }

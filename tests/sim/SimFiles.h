@@ -26,6 +26,9 @@ public:
     std::string FileContent(const std::string& path) const;
     std::vector<std::string> FilesIn(const std::string& folder) const;  // file names, sorted
     std::string Absolute(const std::string& path) const;
+    // A UTF-16 name as the A forms of the file operations see it: in the
+    // machine's ANSI code page. The call record shows the UTF-16 as UTF-8.
+    std::string AnsiName(PCWSTR name) const;
     // Writes a file into an existing folder; false when the folder is missing.
     bool WriteFile(const std::string& path, const std::string& content);
 

@@ -26,8 +26,11 @@ public:
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
     // The ANSI code page: 1252, or 932, whose double-byte characters have
-    // trail bytes that look like ASCII letters.
+    // trail bytes that look like ASCII letters (the machine compares texts
+    // in 932, but has no conversion table for it).
     UINT ansiCodePage = 1252;
+    // The ANSI code page of the thread's locale (CP_THREAD_ACP).
+    UINT threadCodePage = 1252;
     std::string standardOutput;
     // The process has ended through Exit: the system has taken back its
     // handles and destroyed its windows.
