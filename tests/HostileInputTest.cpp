@@ -30,36 +30,39 @@ protected:
 
 };
 
-TEST_F(HostileInput, ADriverDirectoryNearThePathLimitInstallsWithoutTheShortcut)
+TEST_F(HostileInput, ADriverDirectoryNearThePathLimitInstallsTheDriverWithoutTheStatusMonitor)
 {
-    // 240 characters: the package and the status monitor fit, the shortcut's
-    // target ("\STM\QL70TILLMATE(ESCP).exe" more) does not.
+    // 240 characters: the package's files fit below MAX_PATH (the GPD file
+    // needs 257), and so does the STM folder, but the status monitor's copy
+    // ("\STM\QL70TILLMATE(ESCP).exe" more, 267) does not.
     std::string directory = "C:\\" + std::string(237, 'd');
     machine.spooler.SetDriverDirectory(directory);
     AddPackage();
     InstallOnLptOne();
 
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
-    EXPECT_TRUE(machine.files.FileExists(directory + "\\STM\\QL70TILLMATE(ESCP).exe"));
-    EXPECT_EQ(machine.registry.StringOf(kRunKey, "CorvexQL70TILLMATE(ESCP)"), directory + "\\STM\\QL70TILLMATE(ESCP)");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_TRUE(machine.files.FileExists(directory + "\\ESC_QRT_BILL.GPD"));
+    EXPECT_TRUE(machine.files.FolderExists(directory + "\\STM"));
+    EXPECT_FALSE(machine.files.FileExists(directory + "\\STM\\QL70TILLMATE(ESCP).exe"));
+    EXPECT_EQ(machine.registry.Value(kRunKey, "CorvexQL70TILLMATE(ESCP)"), nullptr);
     EXPECT_EQ(record.CountOf("CoCreateInstance"), 0);
     // The INF path needs 256 characters: it fits.
     EXPECT_EQ(machine.spooler.infStore.size(), 1u);
 }
 
-TEST_F(HostileInput, ADriverDirectoryAtThePathLimitGivesThePlainSuccess)
+TEST_F(HostileInput, ADriverDirectoryAtThePathLimitEndsSetupAtTheStaging)
 {
-    // 256 characters: "\STM\" no longer fits the folder's 260 with its NUL,
-    // nor does the INF path.
+    // 256 characters: none of the package's files fits below MAX_PATH there.
     std::string directory = "C:\\" + std::string(253, 'd');
     machine.spooler.SetDriverDirectory(directory);
     AddPackage();
-    InstallOnLptOne();
+    user.Click(IDOK);
+    EXPECT_EQ(RunSetup(), 1);
 
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
-    EXPECT_EQ(record.CountOf("SHCreateDirectory"), 0);
-    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
-    EXPECT_NE(machine.spooler.Queue(kModel), nullptr);
+    EXPECT_TRUE(exited);
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_TRUE(machine.files.FilesIn(directory).empty());
+    EXPECT_TRUE(machine.spooler.drivers.empty());
 }
 
 TEST_F(HostileInput, PortNamesAndDescriptionsOutsideAsciiArePassedOnAsTheyAre)

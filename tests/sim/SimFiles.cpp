@@ -28,6 +28,15 @@ bool Matches(const char* pattern, const char* name)
     return *name == '\0';
 }
 
+// Without long-path support a path of MAX_PATH characters or more names no
+// file, and a folder is made only below MAX_PATH - 12 characters, so that an
+// 8.3 name still fits inside it.
+bool TooLongForAFile(const std::string& path) { return path.size() >= MAX_PATH; }
+bool TooLongForAFolder(const std::string& path) { return path.size() >= MAX_PATH - 12; }
+
+// The shell's own code for a path that exceeds, or would exceed, MAX_PATH.
+constexpr int kPathTooDeep = 0x79;  // DE_PATHTOODEEP
+
 std::string Trimmed(std::string folder)
 {
     while (!folder.empty() && folder.back() == '\\') folder.pop_back();
@@ -83,6 +92,7 @@ public:
             return E_FAIL;
         std::string content = "target=" + m_target + "\ndescription=" + m_description +
                               "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";
+        if (TooLongForAFile(path)) return static_cast<HRESULT>(0x800700CE);  // ERROR_FILENAME_EXCED_RANGE
         if (!m_files.WriteFile(path, content)) return static_cast<HRESULT>(0x80070003);  // path not found
         return S_OK;
     }
@@ -195,8 +205,10 @@ int SimFiles::CopyMatches(const std::string& source, const std::string& destinat
     std::string pattern = LeafOf(absolute);
     bool wildcard = pattern.find_first_of("*?") != std::string::npos;
     int copied = 0;
+    if (TooLongForAFile(absolute)) return kPathTooDeep;
     for (const std::string& name : FilesIn(folder)) {
         if (!Matches(pattern.c_str(), name.c_str())) continue;
+        if (TooLongForAFile(destinationFolder + "\\" + name)) return kPathTooDeep;
         if (m_readOnly.count(Lower(destinationFolder))) return static_cast<int>(ERROR_ACCESS_DENIED);
         if (!WriteFile(destinationFolder + "\\" + name, FileContent(folder + "\\" + name)))
             return static_cast<int>(ERROR_PATH_NOT_FOUND);
@@ -221,7 +233,9 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
     if (lpFileOp->wFunc != FO_COPY || from.empty() || to.size() != 1) return static_cast<int>(ERROR_INVALID_PARAMETER);
 
     std::string destination = Trimmed(Absolute(to[0]));
+    if (TooLongForAFile(destination)) return kPathTooDeep;
     if (!FolderExists(destination)) {
+        if (TooLongForAFolder(destination)) return kPathTooDeep;
         // Without FOF_NOCONFIRMMKDIR the shell would ask first; we only model the flag's answer.
         if (!(lpFileOp->fFlags & FOF_NOCONFIRMMKDIR)) return static_cast<int>(ERROR_PATH_NOT_FOUND);
         AddFolder(destination);
@@ -237,6 +251,7 @@ int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
     std::string path = AnsiName(pszPath);
     if (DWORD error = record.Enter("SHCreateDirectory", Quoted(Utf8(pszPath).c_str()))) return static_cast<int>(error);
     if (FolderExists(path)) return ERROR_ALREADY_EXISTS;
+    if (TooLongForAFolder(Trimmed(path))) return ERROR_FILENAME_EXCED_RANGE;
     AddFolder(path);
     return ERROR_SUCCESS;
 }
@@ -247,6 +262,7 @@ BOOL SimFiles::CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES)
     if (DWORD error = record.Enter("CreateDirectoryA", Quoted(lpPathName))) return m_process.SetLastError(error), FALSE;
     std::string path = lpPathName != nullptr ? Absolute(lpPathName) : std::string();
     if (FolderExists(path)) return m_process.SetLastError(ERROR_ALREADY_EXISTS), FALSE;
+    if (TooLongForAFolder(Trimmed(path))) return m_process.SetLastError(ERROR_FILENAME_EXCED_RANGE), FALSE;
     if (!FolderExists(FolderOf(path))) return m_process.SetLastError(ERROR_PATH_NOT_FOUND), FALSE;
     AddFolder(path);
     return TRUE;
@@ -261,7 +277,7 @@ HINSTANCE SimFiles::ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, 
                                                         ", " + Quoted(lpFile) + ", " + Quoted(lpParameters) + ", " +
                                                         Quoted(lpDirectory) + ", " + std::to_string(nShowCmd)))
         return answer(error & 0x1F);  // a failure answers a value of 32 or less
-    if (lpFile == nullptr || !FileExists(lpFile)) return answer(ERROR_FILE_NOT_FOUND);
+    if (lpFile == nullptr || TooLongForAFile(Absolute(lpFile)) || !FileExists(lpFile)) return answer(ERROR_FILE_NOT_FOUND);
     launched.push_back(lpFile);
     return answer(42);
 }
