@@ -494,7 +494,7 @@ TEST_F(WineSpooler, NumberedNamesAndPortWaitsAreRepeatedToo)
     SimMachine other;
     InstallPlatform(other.Services());
     other.spooler.rejectsQueueWithoutDatatype = true;
-    other.files.AddFile(other.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD");
+    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll"}) other.files.AddFile(other.spooler.driverDirectory + "\\" + name);
     other.record.Fail("AddPrinterA", ERROR_UNKNOWN_PORT, 2);
     CInstaller installer;
     installer.PortName = "LPT1:";

@@ -284,7 +284,7 @@ TEST_F(UsbPath, PortNumbersAreAtLeastThreeDigits)
     for (DWORD number : {0u, 1u, 12u, 1000u}) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
-        for (const char* name : {"ESC_QRT_BILL.GPD", "CORVEX_ESCP.INF", "Uninstall.exe"})
+        for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
             fresh.files.AddFile(fresh.files.currentDirectory + "\\" + name, name);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", number);

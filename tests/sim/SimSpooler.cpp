@@ -15,7 +15,7 @@ std::string Optional(LPCSTR value) { return value != nullptr ? std::string(value
 SimSpooler::SimSpooler(SimCallRecord& record, SimProcess& process, SimFiles& files)
     : m_record(record), m_process(process), m_files(files)
 {
-    m_files.AddFolder(driverDirectory);
+    SetDriverDirectory(driverDirectory);
     AddPort("LPT1:", "Printer Port");
     AddPort("COM1:", "Serial Port");
     AddPort("FILE:", "Print to File");
@@ -25,6 +25,10 @@ void SimSpooler::SetDriverDirectory(const std::string& path)
 {
     driverDirectory = path;
     m_files.AddFolder(path);
+    // Windows 7 brings Unidrv with its own drivers (the XPS Document
+    // Writer's among them): its modules lie in the version-3 folder.
+    for (const char* module : {"unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll", "stdnames.gpd", "TTFSUB.gpd"})
+        m_files.AddFile(path + "\\3\\" + module, std::string("Unidrv ") + module);
 }
 
 void SimSpooler::AddPort(const std::string& name, const std::string& description)
@@ -81,13 +85,20 @@ BOOL SimSpooler::AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo)
         return Failed(ERROR_INVALID_PARAMETER);
     SimDriver driver;
     driver.dependentFiles = ReadMultiString(info->pDependentFiles);
-    // The spooler takes the driver's own files from the driver directory;
-    // the platform's Unidrv modules are its own.
-    for (const char* file : {info->pDataFile, info->pDriverPath, info->pConfigFile}) {
-        std::string name = Lower(file);
-        if (name == "unidrv.dll" || name == "unidrvui.dll") continue;
-        if (!m_files.FileExists(driverDirectory + "\\" + file)) return Failed(ERROR_FILE_NOT_FOUND);
-    }
+    // Every file the record names is taken from the driver directory, or is
+    // there already in its version folder from an earlier driver; the
+    // spooler then copies the new ones into the version folder.
+    std::vector<std::string> files = {info->pDataFile, info->pDriverPath, info->pConfigFile};
+    if (info->pHelpFile != nullptr) files.emplace_back(info->pHelpFile);
+    files.insert(files.end(), driver.dependentFiles.begin(), driver.dependentFiles.end());
+    std::string versionFolder = driverDirectory + "\\" + std::to_string(info->cVersion);
+    for (const std::string& file : files)
+        if (!m_files.FileExists(driverDirectory + "\\" + file) && !m_files.FileExists(versionFolder + "\\" + file))
+            return Failed(ERROR_FILE_NOT_FOUND);
+    m_files.AddFolder(versionFolder);
+    for (const std::string& file : files)
+        if (m_files.FileExists(driverDirectory + "\\" + file))
+            m_files.WriteFile(versionFolder + "\\" + file, m_files.FileContent(driverDirectory + "\\" + file));
 
     driver.name = info->pName;
     driver.version = info->cVersion;
