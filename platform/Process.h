@@ -22,11 +22,10 @@ public:
     // The shell's test (IsUserAnAdmin): does the process run with administrator rights?
     virtual BOOL IsUserAnAdmin() = 0;
     virtual void InitCommonControls() = 0;
-    // Compares two texts of the ANSI code page, multibyte characters as whole
-    // characters; NORM_IGNORECASE ignores letter case. Answers CSTR_EQUAL and
-    // its neighbours, or 0 on failure.
-    virtual int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
-                               int cchCount2) = 0;
+    // The run time's comparison of two multibyte texts in the ANSI code page
+    // without regard to letter case: a double-byte character is compared
+    // whole, and no character is skipped. Answers 0 when they are equal.
+    virtual int _mbsicmp(const unsigned char* string1, const unsigned char* string2) = 0;
     virtual void Sleep(DWORD dwMilliseconds) = 0;
     // Ends the process through the run time's normal exit: static objects are
     // destroyed, nothing is shown. Does not return.

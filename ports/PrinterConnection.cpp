@@ -97,9 +97,8 @@ bool CPrinterConnection::IsConfiguredPrinter(const DEV_BROADCAST_HDR* header)
     if (classPart == std::string::npos) return false;
     identity.erase(classPart);
     std::string expected = std::string("USB#VID_F1C4&PID_1101#") + ShortId[ConfiguredModel];
-    return Process().CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, identity.c_str(),
-                                    static_cast<int>(identity.size()), expected.c_str(),
-                                    static_cast<int>(expected.size())) == CSTR_EQUAL;
+    return Process()._mbsicmp(reinterpret_cast<const unsigned char*>(identity.c_str()),
+                              reinterpret_cast<const unsigned char*>(expected.c_str())) == 0;
 }
 
 void CPrinterConnection::OnPrinterArrival(const DEV_BROADCAST_HDR* header)

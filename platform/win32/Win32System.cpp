@@ -2,6 +2,7 @@
 // passes its record to the system call and returns what the system said.
 #include <cstdio>
 #include <cstdlib>
+#include <mbstring.h>
 
 #include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
@@ -101,10 +102,11 @@ public:
         if (fn != nullptr) fn();
     }
 
-    int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
-                       int cchCount2) override
+    // The run time's multibyte code page is the system's ANSI code page
+    // from start-up on.
+    int _mbsicmp(const unsigned char* string1, const unsigned char* string2) override
     {
-        return ::CompareStringA(Locale, dwCmpFlags, lpString1, cchCount1, lpString2, cchCount2);
+        return ::_mbsicmp(string1, string2);
     }
 
     void Sleep(DWORD dwMilliseconds) override { ::Sleep(dwMilliseconds); }

@@ -26,7 +26,7 @@ const std::set<std::string>& Operations()
         "IShellLinkA::SetDescription", "IShellLinkA::SetWorkingDirectory", "IShellLinkA::SetArguments",
         "IShellLinkA::Release", "IPersistFile::Save",
         // process
-        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin", "InitCommonControls", "Sleep", "Exit",
+        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin", "InitCommonControls", "_mbsicmp", "Sleep", "Exit",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
     };

@@ -100,41 +100,35 @@ UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
     return needed - 1;
 }
 
-int SimProcess::CompareStringA(LCID, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
-                               int cchCount2)
+int SimProcess::_mbsicmp(const unsigned char* string1, const unsigned char* string2)
 {
     sim::SimCode inSimulator;
-    if (lpString1 == nullptr || lpString2 == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), 0;
-    size_t length1 = cchCount1 < 0 ? std::strlen(lpString1) : static_cast<size_t>(cchCount1);
-    size_t length2 = cchCount2 < 0 ? std::strlen(lpString2) : static_cast<size_t>(cchCount2);
-    auto lead = [this](unsigned char c) {
-        return ansiCodePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+    if (DWORD error = m_record.Enter("_mbsicmp", Quoted(reinterpret_cast<const char*>(string1)) + ", " +
+                                                     Quoted(reinterpret_cast<const char*>(string2))))
+        return SetLastError(error), kNlsCompareError;
+    if (string1 == nullptr || string2 == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), kNlsCompareError;
+    bool japanese = ansiCodePage == 932;
+    auto lead = [japanese](unsigned c) { return japanese && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)); };
+    // One character, in lower case: the code page's single-byte letters and,
+    // in 932, the double-byte full-width Latin letters fold.
+    auto next = [&](const unsigned char*& text) -> unsigned {
+        unsigned c = *text++;
+        if (lead(c) && *text != 0) {
+            unsigned trail = *text++;
+            if (c == 0x82 && trail >= 0x60 && trail <= 0x79) trail += 0x21;
+            return (c << 8) | trail;
+        }
+        if (c >= 'A' && c <= 'Z') return c + 32;
+        if (!japanese && c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+        if (!japanese && (c == 0x8A || c == 0x8C || c == 0x8E)) return c + 16;
+        if (!japanese && c == 0x9F) return 0xFF;
+        return c;
     };
-    // Character by character: a double-byte character is compared whole, and
-    // only single-byte letters fold.
-    size_t i = 0, j = 0;
-    while (i < length1 && j < length2) {
-        unsigned char a = static_cast<unsigned char>(lpString1[i]);
-        unsigned char b = static_cast<unsigned char>(lpString2[j]);
-        if (lead(a) || lead(b)) {
-            size_t width1 = lead(a) && i + 1 < length1 ? 2 : 1;
-            size_t width2 = lead(b) && j + 1 < length2 ? 2 : 1;
-            std::string one(lpString1 + i, width1), two(lpString2 + j, width2);
-            if (one != two) return one < two ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
-            i += width1;
-            j += width2;
-            continue;
-        }
-        if (dwCmpFlags & NORM_IGNORECASE) {
-            a = static_cast<unsigned char>(a >= 'A' && a <= 'Z' ? a + 32 : a);
-            b = static_cast<unsigned char>(b >= 'A' && b <= 'Z' ? b + 32 : b);
-        }
-        if (a != b) return a < b ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
-        ++i;
-        ++j;
+    while (*string1 != 0 && *string2 != 0) {
+        unsigned a = next(string1), b = next(string2);
+        if (a != b) return a < b ? -1 : 1;
     }
-    if (i == length1 && j == length2) return CSTR_EQUAL;
-    return i == length1 ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
+    return *string1 == *string2 ? 0 : *string1 == 0 ? -1 : 1;
 }
 
 BOOL SimProcess::IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)

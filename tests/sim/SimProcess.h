@@ -16,6 +16,9 @@ struct SimProcessExit {
 
 class SimProcess : public IProcess {
 public:
+    // What the run time's comparisons answer when they cannot compare.
+    static constexpr int kNlsCompareError = 0x7FFFFFFF;  // _NLSCMPERROR
+
     explicit SimProcess(SimCallRecord& record) : m_record(record) {}
 
     DWORD majorVersion = 6;
@@ -54,8 +57,7 @@ public:
     HANDLE GetCurrentProcess() override { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
     BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override;
     void InitCommonControls() override;
-    int CompareStringA(LCID Locale, DWORD dwCmpFlags, LPCSTR lpString1, int cchCount1, LPCSTR lpString2,
-                       int cchCount2) override;
+    int _mbsicmp(const unsigned char* string1, const unsigned char* string2) override;
     void Sleep(DWORD dwMilliseconds) override;
     [[noreturn]] void Exit(int exitCode) override;
     void WriteStdout(const char* text) override;
