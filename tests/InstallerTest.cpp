@@ -88,6 +88,8 @@ TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBo
     EXPECT_EQ(machine.files.FileContent(Shortcut()),
               "target=" + stem + ".exe\ndescription=Shortcut to Status Monitor - " + kModel +
                   "\nworkingDirectory=\narguments=\n");
+    EXPECT_EQ(record.CallsOf("CoCreateInstance").at(0).arguments,
+              "CLSID_ShellLink, none, " + std::to_string(CLSCTX_INPROC_SERVER) + ", IID_IShellLinkA");
     EXPECT_EQ(record.CallsOf("IPersistFile::Save").at(0).arguments, "\"" + Shortcut() + "\", 1");
     EXPECT_EQ(record.CallsOf("ShellExecuteA").at(0).arguments,
               "none, \"open\", \"" + stem + ".exe\", (null), (null), 6");

@@ -74,7 +74,10 @@ std::string SimRegistry::StringOf(const std::string& key, const std::string& nam
     const SimRegistryValue* value = Value(key, name);
     if (value == nullptr) return "(none)";
     std::string text(value->data.begin(), value->data.end());
-    if (!text.empty() && text.back() == '\0') text.pop_back();
+    // A string that its writer stored without the terminating NUL reads
+    // past its end in every program that takes it as a string.
+    if (text.empty() || text.back() != '\0') return "(no terminating NUL) " + text;
+    text.pop_back();
     return text;
 }
 

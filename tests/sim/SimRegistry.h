@@ -30,7 +30,8 @@ public:
     void DeleteKey(const std::string& key);
     bool KeyExists(const std::string& key) const;
     const SimRegistryValue* Value(const std::string& key, const std::string& name) const;
-    // The text of a string value without its terminating NUL, or "(none)".
+    // The text of a string value without its terminating NUL, or "(none)";
+    // a value stored without its NUL reads "(no terminating NUL) <text>".
     std::string StringOf(const std::string& key, const std::string& name) const;
     // Keys opened or created and not closed yet.
     int OpenKeys() const { return static_cast<int>(m_handles.size()); }
