@@ -525,9 +525,10 @@ def scenario_planted_dlls(wine, report):
         report.check("the marks are cleared", not any(marks(planted) for planted in PLANTED))
 
     # The test can fail: programs that import those DLLs statically load ours.
-    # Both carry Setup.exe's manifest: its side-by-side redirection sends
-    # comctl32 to version 6 in the system's store, and does nothing for the
-    # spooler.
+    # ImportsSpooler and ImportsCommonControlsWithManifest carry Setup.exe's
+    # manifest: its side-by-side redirection sends comctl32 to version 6 in
+    # the system's store, which keeps ours out, and does nothing for the
+    # spooler. Without the manifest, a static import of comctl32 loads ours.
     for program, planted, loaded in (("ImportsSpooler.exe", "winspool.drv", True),
                                      ("ImportsCommonControls.exe", "comctl32.dll", True),
                                      ("ImportsCommonControlsWithManifest.exe", "comctl32.dll", False)):
