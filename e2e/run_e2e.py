@@ -279,7 +279,8 @@ class Report:
             print("ok - " + name, flush=True)
         else:
             self.failed += 1
-            print("not ok - %s%s" % (name, ": " + detail if detail else ""), flush=True)
+            # The detail may be any value: a list of names, a path or None.
+            print("not ok - %s%s" % (name, ": " + str(detail) if detail else ""), flush=True)
 
     def equal(self, name, actual, expected):
         self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
