@@ -7,7 +7,23 @@
 #include <typeinfo>
 
 #include "app/SetupApp.h"
+#include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
+
+namespace {
+
+// Before any other static object is constructed and long before anything is
+// loaded on demand, keep the DLL search out of the folder we were started
+// from: an elevated setup program is often started from a download folder.
+struct RestrictDllSearchFirst {
+    RestrictDllSearchFirst()
+    {
+        SystemLibraries::RestrictDllSearch(SystemLibraries::DllSearch::SystemDirectoryWherePossible);
+    }
+};
+RestrictDllSearchFirst restrictDllSearchFirst __attribute__((init_priority(101)));
+
+}  // namespace
 
 CSetupApp theApp;
 

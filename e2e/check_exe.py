@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Static checks of a built Setup.exe, for the x86 build that cannot run here
-and the x64 one alike.
+"""Static checks of a built Setup.exe, for the x86 and the x64 build alike.
 
     check_exe.py SETUP_EXE x86|x64
 """
@@ -13,11 +12,20 @@ import sys
 # none can be planted beside the program.
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "setupapi.dll",
               "msvcrt.dll"}
+# The manifest's supportedOS entries Setup.exe may claim: Vista and 7. A
+# program that claims none beyond 7 is told 6.2 by Windows 8, 8.1, 10 and 11,
+# so its check for major version 6 lets it run there; claiming Windows 8.1 or
+# 10 would make those systems report 6.3 or 10.0, and claiming 10 would make
+# setup refuse every current Windows.
+SUPPORTED_OS_ALLOWED = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista",
+                        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7"}
 TOOLS = {"x86": ("i686-w64-mingw32-objdump", "pei-i386"), "x64": ("x86_64-w64-mingw32-objdump", "pei-x86-64")}
 
 
 def resource(data, type_id, name_id):
-    """The bytes of a resource with numeric type and name, first language."""
+    """The bytes of a resource with numeric type and name, first language; with
+    name_id None, how many resources of the type there are, over all names and
+    languages."""
     pe = struct.unpack_from("<I", data, 0x3C)[0]
     sections = struct.unpack_from("<H", data, pe + 6)[0]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
@@ -43,7 +51,9 @@ def resource(data, type_id, name_id):
 
     types, _ = find(0, type_id)
     if types is None:
-        return None
+        return None if name_id is not None else 0
+    if name_id is None:
+        return sum(len(list(entries(target & 0x7FFFFFFF))) for _, target in entries(types))
     names, _ = find(types, name_id)
     if names is None:
         return None
@@ -51,6 +61,11 @@ def resource(data, type_id, name_id):
     data_rva, size = struct.unpack_from("<II", data, raw + language)
     start = raw + data_rva - rva
     return data[start:start + size]
+
+
+def manifests(data):
+    """How many manifest resources (type 24) the file holds, over all names and languages."""
+    return resource(data, 24, None)
 
 
 def version_record(data):
@@ -133,6 +148,11 @@ def main():
     check("the manifest resource asks for elevation", 'level="requireAdministrator"' in manifest, manifest[:200])
     check("the manifest resource asks for common controls 6",
           re.search(r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"', manifest) is not None)
+    claimed = re.findall(r'<supportedOS\s+Id="([^"]*)"', manifest)
+    check("the manifest claims no system beyond Windows 7 (so 8 to 11 report 6.2)",
+          all(guid.lower() in SUPPORTED_OS_ALLOWED for guid in claimed) and "supportedOS" not in
+          re.sub(r'<supportedOS\s+Id="[^"]*"', "", manifest), claimed)
+    check("one manifest resource, in one language", manifests(data) == 1, manifests(data))
     version = version_record(data) or {}
     print("version record: %s" % version)
     check("the version record's file and product version", version.get("file version") == "1.0.0.1" and

@@ -1,10 +1,15 @@
 #!/usr/bin/env python3
-"""Runs the real x86-64 Setup.exe under Wine on Xvfb, from a copy of our sample
-driver package in a fresh Wine prefix, drives it with automate.exe, and checks
-what a user and the system would see.
+"""Runs the real Setup.exe under Wine on Xvfb, from a copy of our sample driver
+package in a fresh Wine prefix, drives it with automate.exe, and checks what a
+user and the system would see.
 
-    run_e2e.py --bin BUILD_WIN64 --work FOLDER [--docs DOCS]   the tests
-    run_e2e.py --bin BUILD_WIN64 --work FOLDER --demo          the main job
+    run_e2e.py --bin BUILD_WIN64 --work FOLDER [--docs DOCS]   the tests of the x64 build
+    run_e2e.py --bin BUILD_WIN32 --arch x86 --work FOLDER      the tests of the x86 build
+    run_e2e.py --bin BUILD --work FOLDER --demo [--arch x86]   the main job
+
+The x64 build runs in a 64-bit prefix. The x86 build is refused in a 64-bit
+prefix (under WOW64) and runs in a 32-bit one (WINEARCH=win32), with every
+program there from the win32 build: a 32-bit prefix cannot start 64-bit ones.
 
 Every wait is bounded; nothing sleeps for a fixed time. Screenshots of every
 dialog are saved under FOLDER/screenshots (and, with --docs, the ones the
@@ -27,7 +32,14 @@ PRINTER_PATH = r"\\?\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901
 OTHER_PRINTER_PATH = r"\\?\USB#VID_F1C4&PID_1101#QL70_OTHER#{a5dcbf10-6530-11d2-901f-00c04fb951ed}"
 USB_INTERFACE_KEY = (r"HKLM\SYSTEM\CurrentControlSet\Control\DeviceClasses\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}"
                      r"\##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\#")
-DRIVER_DIRECTORY = r"C:\windows\system32\spool\drivers\x64"
+# The spooler's driver folder and environment for each kind of prefix.
+DRIVER_FOLDER = {"win64": "x64", "win32": "w32x86"}
+ENVIRONMENT = {"win64": "Windows x64", "win32": "Windows NT x86"}
+# Debian's wine script picks the 32-bit loader whenever wine32 is installed,
+# also where the kernel cannot start it; a 64-bit prefix is started by the
+# 64-bit loader, which starts the 32-bit one itself for a 32-bit program.
+WINE_LOADER = {"win64": "/usr/lib/wine/wine64", "win32": "/usr/lib/wine/wine"}
+SKIPPED = 77
 IDC_MANUAL, IDC_PORT_OK = 1021, 1008
 HERE = os.path.dirname(os.path.abspath(__file__))
 PACKAGE_FILES = ["CORVEX_ESCP.INF", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX.HLP"]
@@ -42,14 +54,18 @@ class Failure(Exception):
 class Wine:
     """A Wine prefix of our own, on a display, with automate.exe beside it."""
 
-    def __init__(self, work, binaries, display):
+    def __init__(self, work, binaries, display, arch="win64"):
         self.work = work
+        self.arch = arch
+        self.loader = WINE_LOADER[arch] if os.access(WINE_LOADER[arch], os.X_OK) else "wine"
+        self.driver_folder = DRIVER_FOLDER[arch]
+        self.driver_directory = "C:\\windows\\system32\\spool\\drivers\\" + self.driver_folder
         self.prefix = os.path.join(work, "prefix")
         self.package = os.path.join(work, "package")
         self.tools = os.path.join(work, "tools")
         self.shots = os.path.join(work, "screenshots")
         self.binaries = binaries
-        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH="win64", WINEDEBUG="-all",
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, WINEARCH=arch, WINEDEBUG="-all",
                         DISPLAY=display, WINEDLLOVERRIDES="mscoree,mshtml=")
 
     def command(self, *args, timeout=120, check=True, cwd=None):
@@ -59,7 +75,12 @@ class Wine:
         return result
 
     def spawn(self, *args, cwd=None, env=None):
-        return Spawned(list(args), env or self.env, cwd)
+        args = list(args)
+        if args[0] == "wine":
+            args[0] = self.loader
+        elif args[0] == "wineboot":
+            args[0:1] = [self.loader, "wineboot"]
+        return Spawned(args, env or self.env, cwd)
 
     def create_prefix(self):
         # A server still running for an earlier prefix at this path would be
@@ -258,7 +279,8 @@ class Report:
             print("ok - " + name, flush=True)
         else:
             self.failed += 1
-            print("not ok - %s%s" % (name, ": " + detail if detail else ""), flush=True)
+            # The detail may be any value: a list of names, a path or None.
+            print("not ok - %s%s" % (name, ": " + str(detail) if detail else ""), flush=True)
 
     def equal(self, name, actual, expected):
         self.check(name, actual == expected, "got %r, expected %r" % (actual, expected))
@@ -302,7 +324,7 @@ def string(value):
 def what_setup_left(wine):
     """What setup left in the prefix, read from its registry files and folders."""
     wine.flush_registry()
-    drivers = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+    drivers = wine.drive_c("windows", "system32", "spool", "drivers", wine.driver_folder)
     queue = wine.system_reg(r"System\CurrentControlSet\Control\Print\Printers" + "\\" + MODEL)
     run = wine.system_reg(r"Software\Microsoft\Windows\CurrentVersion\Run") or {}
     entry = wine.system_reg(r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvantis") or {}
@@ -313,7 +335,10 @@ def what_setup_left(wine):
     shortcut = wine.drive_c("Documents and Settings", "All Users", "Start Menu", "Programs", "Corvantis",
                             "StatusMonitor" + STATUS_MONITOR.replace(".exe", ".LNK"))
     versioned = os.path.join(drivers, "3")
+    driver = wine.system_reg(r"System\CurrentControlSet\Control\Print\Environments" + "\\" + ENVIRONMENT[wine.arch]
+                             + r"\Drivers\Version-3" + "\\" + MODEL) or {}
     return {
+        "driver data file": string(driver.get("Data File", "")),
         "staged": staged_files(wine),
         "driver files": sorted(os.listdir(versioned)) if os.path.isdir(versioned) else [],
         "queue": queue,
@@ -335,9 +360,11 @@ def check_installation(wine, report, port, label):
     expected = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
     report.check(label + ": the package lies in the driver directory", expected <= left["staged"],
                  "missing %s" % sorted(expected - left["staged"]))
-    report.check(label + ": the driver's files lie in drivers\\x64\\3",
+    report.check(label + ": the driver's files lie in drivers\\%s\\3" % wine.driver_folder,
                  {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= {name.lower() for name in left["driver files"]},
                  left["driver files"])
+    report.equal(label + ": the driver is registered under %s with its data file" % ENVIRONMENT[wine.arch],
+                 left["driver data file"].lower(), "esc_qrt_bill.gpd")
     queue = left["queue"] or {}
     report.check(label + ": the queue is registered", left["queue"] is not None)
     report.equal(label + ": the queue's port", string(queue.get("Port")), port)
@@ -346,14 +373,14 @@ def check_installation(wine, report, port, label):
     report.check(label + ": the INF file is in the store (on Wine under its own name)", bool(left["inf stored"]))
     report.check(label + ": the status monitor lies in the STM folder", left["status monitor"])
     report.equal(label + ": the Run value", left["run value"].lower(),
-                 (DRIVER_DIRECTORY + "\\STM\\" + STATUS_MONITOR[:-4]).lower())
+                 (wine.driver_directory + "\\STM\\" + STATUS_MONITOR[:-4]).lower())
     report.check(label + ": the shortcut is saved and names the status monitor",
                  STATUS_MONITOR.encode() in left["shortcut data"], str(left["shortcut"]))
     report.equal(label + ": the uninstall entry",
                  {name: value.lower() for name, value in left["uninstall"].items()},
                  {"DisplayName": "corvantis printer software",
-                  "UninstallString": (DRIVER_DIRECTORY + "\\Uninstall.exe").lower(),
-                  "DisplayIcon": (DRIVER_DIRECTORY + "\\Uninstall.exe").lower()})
+                  "UninstallString": (wine.driver_directory + "\\Uninstall.exe").lower(),
+                  "DisplayIcon": (wine.driver_directory + "\\Uninstall.exe").lower()})
     report.check(label + ": the launched status monitor left its mark", left["status monitor ran"])
 
 
@@ -363,7 +390,7 @@ def finish(setup, timeout=60):
 
 
 def staged_files(wine):
-    folder = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+    folder = wine.drive_c("windows", "system32", "spool", "drivers", wine.driver_folder)
     return {name.lower() for name in os.listdir(folder)} if os.path.isdir(folder) else set()
 
 
@@ -471,7 +498,8 @@ def scenario_usb(wine, report, figures):
     check_installation(wine, report, "USB003", "USB path")
 
 
-PLANTED = ["winspool.drv", "comctl32.dll"]
+# Every DLL of the table of functions that Setup.exe loads at run time.
+PLANTED = ["winspool.drv", "shell32.dll", "comctl32.dll"]
 
 
 def scenario_planted_dlls(wine, report):
@@ -481,25 +509,58 @@ def scenario_planted_dlls(wine, report):
     folder = os.path.join(wine.work, "planted")
     shutil.rmtree(folder, ignore_errors=True)
     shutil.copytree(wine.package, folder)
-    for name in PLANTED + ["ImportsSpooler.exe", "ImportsCommonControls.exe"]:
+    for name in PLANTED + ["ImportsSpooler.exe", "ImportsCommonControls.exe", "ImportsCommonControlsWithManifest.exe",
+                           "FallbackSearch.exe"]:
         shutil.copy(os.path.join(wine.binaries, name), folder)
-    env = dict(wine.env, WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv,comctl32=n,b")
+    env = dict(wine.env, WINEDLLOVERRIDES="mscoree,mshtml=;winspool.drv,comctl32,shell32=n,b")
 
     def marks(planted):
         """The marks that a loaded planted DLL left: named as the loader
         spelled the module ("WINSPOOL.DRV.loaded"), so any case."""
         return [name for name in os.listdir(folder) if name.lower() == planted.lower() + ".loaded"]
 
-    # The test can fail: programs that import those DLLs statically load ours.
-    for program, planted in (("ImportsSpooler.exe", "winspool.drv"), ("ImportsCommonControls.exe", "comctl32.dll")):
-        wine.spawn("wine", program, cwd=folder, env=env).finish(60)
-        report.check("a program importing %s statically loads the planted one" % planted, bool(marks(planted)))
-    for planted in PLANTED:
-        for mark in marks(planted):
-            os.remove(os.path.join(folder, mark))
-    report.check("the marks are cleared before Setup.exe starts", not any(marks(planted) for planted in PLANTED))
+    def clear_marks():
+        for planted in PLANTED:
+            for mark in marks(planted):
+                os.remove(os.path.join(folder, mark))
+        report.check("the marks are cleared", not any(marks(planted) for planted in PLANTED))
 
-    # Setup.exe loads the spooler (staging, port list) and the common controls.
+    # The test can fail: programs that import those DLLs statically load ours.
+    # ImportsSpooler and ImportsCommonControlsWithManifest carry Setup.exe's
+    # manifest: its side-by-side redirection sends comctl32 to version 6 in
+    # the system's store, which keeps ours out, and does nothing for the
+    # spooler. Without the manifest, a static import of comctl32 loads ours.
+    for program, planted, loaded in (("ImportsSpooler.exe", "winspool.drv", True),
+                                     ("ImportsCommonControls.exe", "comctl32.dll", True),
+                                     ("ImportsCommonControlsWithManifest.exe", "comctl32.dll", False)):
+        wine.spawn("wine", program, cwd=folder, env=env).finish(60)
+        report.equal("%s: a static import of %s %s the planted one" % (program, planted, "loads" if loaded else
+                                                                        "does not load"), bool(marks(planted)), loaded)
+        clear_marks()
+
+    # The search of the systems without SetDefaultDllDirectories: the same
+    # code as Setup.exe's, told to take that way, resolves every function of
+    # the table with ours beside it.
+    run = wine.spawn("wine", "FallbackSearch.exe", cwd=folder, env=env).finish(60)
+    report.equal("the fallback search finds every function of the table", run.returncode, 0)
+    found = dict(line.split("\t") for line in run.stdout.splitlines() if "\t" in line)
+    system = "c:\\windows\\system32\\"
+    for planted in PLANTED:
+        report.check("the fallback search does not load a planted %s" % planted, not marks(planted),
+                     str(marks(planted)))
+    for planted in ("winspool.drv", "shell32.dll"):
+        report.equal("the fallback search maps %s from the system directory" % planted,
+                     found.get(planted, "").lower(), system + planted)
+    report.check("the fallback search maps comctl32 version 6 from the side-by-side store",
+                 re.match(r"c:\\windows\\winsxs\\[^\\]*common-controls[^\\]*_6\.0\.[^\\]*\\comctl32\.dll$",
+                          found.get("comctl32.dll", "").lower()) is not None, found.get("comctl32.dll"))
+    clear_marks()
+
+    # Setup.exe loads the spooler (staging, port list) and the common controls
+    # at run time. It imports shell32 statically, which Windows maps from its
+    # KnownDLLs whatever lies beside the program; Wine keeps no KnownDLLs and
+    # would take ours, so that one is not planted for Setup.exe.
+    os.remove(os.path.join(folder, "shell32.dll"))
     setup = wine.spawn("wine", "Setup.exe", cwd=folder, env=env)
     model = wine.wait_window("Version 2.01 (9W)")
     wine.automate("click", model, str(IDOK))
@@ -512,53 +573,93 @@ def scenario_planted_dlls(wine, report):
     wine.automate("click", box, str(IDYES))
     code, _ = finish(setup)
     report.equal("setup ends", code, 0)
-    for planted in PLANTED:
+    for planted in ("winspool.drv", "comctl32.dll"):
         report.check("Setup.exe does not load a planted %s" % planted, not marks(planted), str(marks(planted)))
 
 
-def scenario_windows_xp(wine, report):
-    wine.reg_add(r"HKCU\Software\Wine", "Version", "winxp")
+REFUSED_VERSION = "The application will run only in Windows7 & Vista Operating System."
+# Wine's names for the versions it reports (HKCU\Software\Wine, Version), the
+# version that ntdll then reports, and whether setup runs there. Windows 8 and
+# later report 6.2 to a program whose manifest does not claim them, so setup
+# sees 6.2 on 8, 8.1 and 10 and runs; XP and Server 2003 are refused.
+VERSIONS = [("vista", "6.0", True), ("win7", "6.1", True), ("win8", "6.2", True), ("win81", "6.3", True),
+            ("win10", "10.0", True), ("win2003", "5.2", False), ("winxp", "5.1", False)]
+SHOTS = {"win10": "windows-10", "win2003": "windows-2003", "winxp": "windows-xp"}
+
+
+def scenario_windows_versions(wine, report):
+    """One prefix, the reported version changed between the runs."""
     try:
-        setup = wine.start_setup()
-        box, caption, text = wine.wait_box("The application will run only", shot="windows-xp")
-        report.equal("Windows XP is refused", text, "The application will run only in Windows7 & Vista Operating System.")
-        report.equal("the refusal's caption", caption, TITLE)
-        wine.automate("click", box, str(IDOK))
-        code, _ = finish(setup)
-        report.equal("setup ends after the refusal", code, 0)
+        for name, reported, runs in VERSIONS:
+            wine.reg_add(r"HKCU\Software\Wine", "Version", name)
+            # A name Wine did not know would leave the default, 6.1, and a
+            # refused version would pass unnoticed as Windows 7.
+            report.equal("Wine reports %s as %s" % (name, reported), (wine.automate("version") + [""])[0], reported)
+            setup = wine.start_setup()
+            if runs:
+                model = wine.wait_window("Version 2.01 (9W)", shot=SHOTS.get(name))
+                report.check("%s shows the model dialog" % name, bool(model))
+                wine.automate("click", model, str(IDCANCEL))
+                box, _, _ = wine.wait_box("Setup is not complete")
+                wine.automate("click", box, str(IDYES))
+                code, _ = finish(setup)
+                report.equal("%s: Cancel, Yes ends setup" % name, code, 0)
+            else:
+                box, caption, text = wine.wait_box("The application will run only", shot=SHOTS.get(name))
+                report.equal("%s is refused" % name, text, REFUSED_VERSION)
+                report.equal("%s: the refusal's caption" % name, caption, TITLE)
+                wine.automate("click", box, str(IDOK))
+                code, _ = finish(setup)
+                report.equal("%s: setup ends after the refusal" % name, code, 0)
     finally:
         wine.reg_delete(r"HKCU\Software\Wine", "Version")
 
 
-def scenario_windows_10_compatibility(wine, report):
-    # Windows 10 reports 6.2 to a program that does not declare it in its manifest.
-    wine.reg_add(r"HKCU\Software\Wine", "Version", "win10")
-    try:
-        setup = wine.start_setup()
-        model = wine.wait_window("Version 2.01 (9W)")
-        report.check("a system that reports 6.2 runs setup", bool(model))
-        wine.automate("click", model, str(IDCANCEL))
-        box, _, _ = wine.wait_box("Setup is not complete")
-        wine.automate("click", box, str(IDYES))
-        code, _ = finish(setup)
-        report.equal("Yes ends setup", code, 0)
-    finally:
-        wine.reg_delete(r"HKCU\Software\Wine", "Version")
+WOW64_REFUSAL = ("This Setup.exe is for 32-bit Windows, and this Windows is 64-bit.\n"
+                 "Please run the x64 Setup.exe of the printer driver package instead.")
+
+
+def scenario_wow64_refusal(wine, report):
+    """The x86 Setup.exe in a 64-bit prefix, under WOW64."""
+    setup = wine.start_setup()
+    box, caption, text = wine.wait_box("This Setup.exe is for 32-bit Windows", shot="wow64-refusal")
+    report.equal("under WOW64 the x86 Setup.exe refuses and names the x64 one", text, WOW64_REFUSAL)
+    report.equal("the WOW64 refusal's caption", caption, TITLE)
+    wine.automate("click", box, str(IDOK))
+    code, _ = finish(setup)
+    report.equal("setup ends after the WOW64 refusal", code, 0)
+    for folder in DRIVER_FOLDER.values():
+        staged = wine.drive_c("windows", "system32", "spool", "drivers", folder)
+        names = {name.lower() for name in os.listdir(staged)} if os.path.isdir(staged) else set()
+        ours = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
+        report.check("under WOW64 nothing is staged in drivers\\" + folder, not names & ours, sorted(names & ours))
+    wine.flush_registry()
+    report.check("under WOW64 no queue is created", wine.system_reg(
+        r"System\CurrentControlSet\Control\Print\Printers" + "\\" + MODEL) is None)
+    for environment in ENVIRONMENT.values():
+        report.check("under WOW64 no driver is registered under " + environment, wine.system_reg(
+            r"System\CurrentControlSet\Control\Print\Environments" + "\\" + environment + r"\Drivers\Version-3"
+            + "\\" + MODEL) is None)
 
 
 DOC_SHOTS = ["wait-window", "model-dialog", "exit-question", "second-copy", "windows-xp", "connection-dialog",
              "port-dialog", "outcome", "usb-outcome"]
 
 
-def run_tests(wine, report, docs, usb_wine):
+def run_tests(wine, report, docs, usb_wine, wow64_wine=None):
     figures = {}
-    scenarios = [(wine, lambda: scenario_model_dialog_and_staging(wine, report, figures)),
-                 (wine, lambda: scenario_planted_dlls(wine, report)),
-                 (wine, lambda: scenario_windows_xp(wine, report)),
-                 (wine, lambda: scenario_windows_10_compatibility(wine, report)),
-                 # A prefix of its own: Wine returns a handle for a queue name
-                 # that exists, so the USB queue needs a spooler without one.
-                 (usb_wine, lambda: (usb_wine.create_prefix(), scenario_usb(usb_wine, report, figures)))]
+    scenarios = []
+    if wow64_wine:
+        # The x86 build: refused in a 64-bit prefix of its own, first.
+        scenarios.append((wow64_wine, lambda: (wow64_wine.create_prefix(), scenario_wow64_refusal(wow64_wine, report))))
+    scenarios.append((wine, lambda: scenario_model_dialog_and_staging(wine, report, figures)))
+    if not wow64_wine:
+        # Setup.exe's own code is the same for both builds: these run once.
+        scenarios += [(wine, lambda: scenario_planted_dlls(wine, report)),
+                      (wine, lambda: scenario_windows_versions(wine, report))]
+    # A prefix of its own: Wine returns a handle for a queue name that exists,
+    # so the USB queue needs a spooler without one.
+    scenarios.append((usb_wine, lambda: (usb_wine.create_prefix(), scenario_usb(usb_wine, report, figures))))
     for prefix, scenario in scenarios:
         started = time.monotonic()
         try:
@@ -590,11 +691,11 @@ def print_what_setup_left(wine):
         print("  queue %r on port %s, driver %r, share name %r, default printer: %s" % (
             MODEL, string(queue.get("Port")), string(queue.get("Printer Driver")), string(queue.get("Share Name")),
             "yes" if left["default printer"] == MODEL else "no"))
-    print("  driver directory %s:" % DRIVER_DIRECTORY)
-    drivers = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+    print("  driver directory %s:" % wine.driver_directory)
+    drivers = wine.drive_c("windows", "system32", "spool", "drivers", wine.driver_folder)
     for name in sorted(os.listdir(drivers), key=str.lower):
         print("    " + name + ("\\" if os.path.isdir(os.path.join(drivers, name)) else ""))
-    print("  driver files in %s\\3: %s" % (DRIVER_DIRECTORY, ", ".join(left["driver files"]) or "none"))
+    print("  driver files in %s\\3: %s" % (wine.driver_directory, ", ".join(left["driver files"]) or "none"))
     print("  status monitor in STM: %s; it ran: %s" % ("yes" if left["status monitor"] else "no",
                                                       "yes" if left["status monitor ran"] else "no"))
     print("  INF store: %s" % (", ".join(left["inf stored"]) or "not stored"))
@@ -640,33 +741,64 @@ def run_demo(wine, interactive):
     return code
 
 
+def why_no_32_bit_programs():
+    """Why 32-bit Windows programs cannot run on this machine, or None. Wine
+    runs them with its 32-bit loader, a Linux i386 program (also for WOW64 in
+    a 64-bit prefix): it needs wine32 and a kernel that starts i386 programs."""
+    loader = WINE_LOADER["win32"]
+    if not os.access(loader, os.X_OK):
+        return "wine32 is not installed (%s)" % loader
+    try:
+        subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+    except OSError as error:
+        # ENOEXEC: a kernel without 32-bit emulation, or with it switched off
+        # (Linux 6.7 and later: ia32_emulation=off).
+        return "the kernel does not start the 32-bit loader %s: %s" % (loader, error.strerror)
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True, help="the win64 build folder")
+    parser.add_argument("--bin", required=True, help="the win64 build folder (--arch x86: the win32 one)")
+    parser.add_argument("--arch", choices=["x64", "x86"], default="x64", help="which Setup.exe the folder holds")
     parser.add_argument("--work", required=True, help="a folder for the prefix, package and screenshots")
     parser.add_argument("--docs", help="copy the README's screenshots here")
     parser.add_argument("--demo", action="store_true", help="run the main job instead of the tests")
     args = parser.parse_args()
 
+    if args.arch == "x86":
+        reason = why_no_32_bit_programs()
+        if reason:
+            print("The x86 Setup.exe cannot run on this machine: %s." % reason, flush=True)
+            # The demo cannot do its job; the tests are skipped, not passed.
+            return 1 if args.demo else SKIPPED
     started = time.monotonic()
     interactive = args.demo and bool(os.environ.get("DISPLAY"))
     display = None if interactive else Display()
     display_name = os.environ["DISPLAY"] if interactive else display.name
-    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display_name)
-    usb_wine = Wine(os.path.join(os.path.abspath(args.work), "usb"), os.path.abspath(args.bin), display_name)
+    arch = "win32" if args.arch == "x86" else "win64"
+    work, binaries = os.path.abspath(args.work), os.path.abspath(args.bin)
+    wine = Wine(work, binaries, display_name, arch)
+    usb_wine = Wine(os.path.join(work, "usb"), binaries, display_name, arch)
+    # The x86 build under WOW64: a 64-bit prefix, with the x86 automate.exe.
+    wow64_wine = Wine(os.path.join(work, "wow64"), binaries, display_name, "win64") if args.arch == "x86" else None
     report = Report()
     try:
         wine.lay_out_package()
-        wine.create_prefix()
         if args.demo:
+            wine.create_prefix()
             return run_demo(wine, interactive)
         usb_wine.lay_out_package()
-        run_tests(wine, report, args.docs, usb_wine)
+        if wow64_wine:
+            wow64_wine.lay_out_package()
+        wine.create_prefix()
+        run_tests(wine, report, args.docs, usb_wine, wow64_wine)
     except (Failure, subprocess.TimeoutExpired) as error:
         report.check("the run could be set up", False, str(error))
     finally:
-        wine.stop()
-        usb_wine.stop()
+        for prefix in (wine, usb_wine, wow64_wine):
+            if prefix:
+                prefix.stop()
         if display:
             display.stop()
     print("figure: Wine end-to-end wall time (s) = %.1f" % (time.monotonic() - started))

@@ -4,7 +4,8 @@ layer, in a fresh Wine prefix on Xvfb: InstallerOnWine.exe does the work and
 checks through the system's own calls, then this script reads the prefix's
 registry and files from disk.
 
-    run_integration.py --bin BUILD_WIN64 --work FOLDER
+    run_integration.py --bin BUILD_WIN64 --work FOLDER              in a 64-bit prefix
+    run_integration.py --bin BUILD_WIN32 --arch x86 --work FOLDER   in a 32-bit prefix (WINEARCH=win32)
 
 Where Wine's answers differ from Windows (it accepts any port, answers 87 for
 an unknown driver, returns a handle for an existing queue), the paths are
@@ -18,7 +19,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import Display, Failure, Report, Wine, registry_section, string  # noqa: E402
+from run_e2e import (SKIPPED, Display, Failure, Report, Wine, registry_section, string,  # noqa: E402
+                     why_no_32_bit_programs)
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
 MONITOR = "QL70TILLMATE(ESCP)"
@@ -27,12 +29,17 @@ MONITOR = "QL70TILLMATE(ESCP)"
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True)
+    parser.add_argument("--arch", choices=["x64", "x86"], default="x64")
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
 
+    if args.arch == "x86" and why_no_32_bit_programs():
+        print("The x86 build cannot run on this machine: %s." % why_no_32_bit_programs())
+        return SKIPPED
     started = time.monotonic()
     display = Display()
-    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name)
+    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
+                "win32" if args.arch == "x86" else "win64")
     report = Report()
     try:
         wine.lay_out_package()
@@ -58,7 +65,7 @@ def main():
             report.equal("the queue's share name in system.reg", string(queue.get("Share Name")), "KVXQL70TILLMATE(ESC P)")
             report.equal("the queue's priority in system.reg", queue.get("Priority"), "dword:00000001")
         run_key = registry_section(system_reg, r"Software\Microsoft\Windows\CurrentVersion\Run") or {}
-        driver_dir = r"C:\windows\system32\spool\drivers\x64"
+        driver_dir = wine.driver_directory
         report.equal("the Run value in system.reg", string(run_key.get("Corvex" + MONITOR, "")).lower(),
                      (driver_dir + "\\STM\\" + MONITOR).lower())
         entry = registry_section(system_reg, r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvantis") or {}
@@ -69,10 +76,11 @@ def main():
         report.equal("the uninstall entry's icon in system.reg", string(entry.get("DisplayIcon", "")).lower(),
                      (driver_dir + "\\Uninstall.exe").lower())
 
-        drivers = wine.drive_c("windows", "system32", "spool", "drivers", "x64")
+        drivers = wine.drive_c("windows", "system32", "spool", "drivers", wine.driver_folder)
         names = {name.lower() for name in os.listdir(os.path.join(drivers, "3"))} if os.path.isdir(
             os.path.join(drivers, "3")) else set()
-        report.check("the driver's files lie in drivers\\x64\\3", {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= names,
+        report.check("the driver's files lie in drivers\\%s\\3" % wine.driver_folder,
+                     {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= names,
                      sorted(names))
         report.check("the status monitor lies in the STM folder",
                      os.path.isfile(os.path.join(drivers, "STM", MONITOR + ".exe")))

@@ -25,4 +25,9 @@ if [ ${#missing[@]} -gt 0 ] || [ "$added_i386" = 1 ]; then
     apt-get update -qq
     [ ${#missing[@]} -gt 0 ] && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
+# Wine's 32-bit loader is a Linux i386 program: a kernel without 32-bit
+# emulation (or with ia32_emulation=off) cannot start it.
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    echo "Note: this kernel does not start 32-bit programs; the x86 Setup.exe's runs under Wine are skipped here."
+fi
 exit 0

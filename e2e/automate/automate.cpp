@@ -26,6 +26,8 @@
 //   shot HWND FILE.bmp             the window as it is on screen, as a bitmap
 //                                  (exit code 3: nothing painted on it)
 //   memory HWND                    the peak working set of the window's process, in bytes
+//   version                        the Windows version the system reports, MAJOR.MINOR, as
+//                                  RtlGetVersion gives it (whatever a manifest claims)
 //
 // wait, box and click also write "at MS" to standard error: the wall-clock
 // time (milliseconds since 1970) at which the window was found or the click
@@ -409,6 +411,18 @@ int wmain(int argc, wchar_t** wargv)
             return std::fprintf(stderr, "no memory counters\n"), 1;
         CloseHandle(target);
         std::printf("%llu\n", static_cast<unsigned long long>(counters.PeakWorkingSetSize));
+        return 0;
+    }
+    if (command == "version") {
+        // GetVersionEx would answer what this program's manifest lets it see;
+        // ntdll's own call answers the version Wine is set to report.
+        typedef LONG(WINAPI * RtlGetVersionFn)(OSVERSIONINFOW*);
+        auto getVersion = reinterpret_cast<RtlGetVersionFn>(
+            reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+        OSVERSIONINFOW info{};
+        info.dwOSVersionInfoSize = sizeof info;
+        if (getVersion == nullptr || getVersion(&info) != 0) return std::fprintf(stderr, "no version\n"), 1;
+        std::printf("%lu.%lu\n", info.dwMajorVersion, info.dwMinorVersion);
         return 0;
     }
     if (command == "shot") {

@@ -15,6 +15,7 @@
 
 #include "install/FileCopy.h"
 #include "install/Installer.h"
+#include "platform/win32/SystemLibraries.h"
 #include "platform/win32/Win32Platform.h"
 #include "profile/ModelProfile.h"
 
@@ -34,6 +35,15 @@ void Check(const std::string& name, bool condition, const std::string& detail = 
     }
     std::fflush(stdout);
 }
+
+// The spooler's environment and driver folder of the system this build is for.
+#ifdef _WIN64
+const char kEnvironment[] = "Windows x64";
+const char kVersionedFolder[] = "\\x64\\3\\";
+#else
+const char kEnvironment[] = "Windows NT x86";
+const char kVersionedFolder[] = "\\w32x86\\3\\";
+#endif
 
 std::string Text(const char* text) { return text != nullptr ? text : "(null)"; }
 
@@ -88,15 +98,17 @@ void CheckQueue(const std::string& model)
         Check("the queue's record can be read", false, std::to_string(GetLastError()));
     }
 
-    GetPrinterDriverA(printer, const_cast<LPSTR>("Windows x64"), 3, nullptr, 0, &needed);
+    GetPrinterDriverA(printer, const_cast<LPSTR>(kEnvironment), 3, nullptr, 0, &needed);
     std::vector<BYTE> driver(needed ? needed : 1);
-    if (GetPrinterDriverA(printer, const_cast<LPSTR>("Windows x64"), 3, driver.data(), needed, &needed)) {
+    if (GetPrinterDriverA(printer, const_cast<LPSTR>(kEnvironment), 3, driver.data(), needed, &needed)) {
         auto* info = reinterpret_cast<DRIVER_INFO_3A*>(driver.data());
         std::string dataFile = Text(info->pDataFile);
-        Check("the driver is registered under the x64 environment", Text(info->pEnvironment) == "Windows x64",
-              Text(info->pEnvironment));
+        Check(std::string("the driver is registered under the environment ") + kEnvironment,
+              Text(info->pEnvironment) == kEnvironment, Text(info->pEnvironment));
         Check("the driver's data file lies in the versioned driver folder",
-              dataFile.find("\\x64\\3\\ESC_QRT_BILL.GPD") != std::string::npos && Exists(dataFile), dataFile);
+              dataFile.find(std::string(kVersionedFolder) + "ESC_QRT_BILL.GPD") != std::string::npos &&
+                  Exists(dataFile),
+              dataFile);
         std::printf("driver data file: %s\n", dataFile.c_str());
     } else {
         Check("the driver of the queue can be read", false, std::to_string(GetLastError()));
@@ -113,6 +125,8 @@ void CheckQueue(const std::string& model)
 
 int main()
 {
+    // As Setup.exe does before anything else.
+    SystemLibraries::RestrictDllSearch(SystemLibraries::DllSearch::SystemDirectoryWherePossible);
     CWinApp app("InstallerOnWine");
     InstallPlatform(Win32Platform());
     const std::string model = ModelName[ConfiguredModel];

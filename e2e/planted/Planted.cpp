@@ -22,5 +22,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 BOOL WINAPI PlantedGetDefaultPrinterA(LPSTR, LPDWORD) { return FALSE; }
 // As comctl32.dll.
 void WINAPI PlantedInitCommonControls() {}
+// As shell32.dll.
+BOOL WINAPI PlantedIsUserAnAdmin() { return FALSE; }
 
 }  // extern "C"

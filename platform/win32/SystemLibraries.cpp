@@ -55,23 +55,19 @@ HMODULE Load(const char* dll)
     return LoadLibraryA(path.c_str());
 }
 
-// Before any other static object is constructed and long before anything is
-// loaded on demand, keep the DLL search out of the folder we were started from.
-struct RestrictDllSearchFirst {
-    RestrictDllSearchFirst() { SystemLibraries::RestrictDllSearch(); }
-};
-RestrictDllSearchFirst restrictDllSearchFirst __attribute__((init_priority(101)));
-
 }  // namespace
 
 namespace SystemLibraries {
 
-void RestrictDllSearch()
+void RestrictDllSearch(DllSearch search)
 {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDefault = search == DllSearch::WithoutDefaultDirectories
+                          ? nullptr
+                          : reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                                reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    searchRestricted = false;
     if (setDefault != nullptr && setDefault(kLoadLibrarySearchSystem32)) {
         searchRestricted = true;
         return;

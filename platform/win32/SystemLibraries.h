@@ -27,8 +27,18 @@ enum class SystemFunction {
 
 namespace SystemLibraries {
 
-// Restricts the DLL search to the system directory. Runs first at process start.
-void RestrictDllSearch();
+// How the DLL search is restricted. Vista, and 7 without KB2533623, have no
+// SetDefaultDllDirectories; there the search falls back to the one that the
+// program's own DLL loads then take. A test program takes that fallback on a
+// system that has the function, to see it keep planted DLLs out.
+enum class DllSearch {
+    SystemDirectoryWherePossible,  // SetDefaultDllDirectories when the system has it
+    WithoutDefaultDirectories,     // as on the systems without it
+};
+
+// Restricts the DLL search to the system directory. Setup.exe's entry runs it
+// before any other static object is constructed.
+void RestrictDllSearch(DllSearch search);
 
 // The function's address, or null when its DLL or the function is unavailable.
 FARPROC Address(SystemFunction function);
