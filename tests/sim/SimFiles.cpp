@@ -61,7 +61,7 @@ public:
         sim::SimCode inSimulator;
         ULONG left = --m_references;
         if (left == 0) {
-            m_files.record.Enter("IShellLinkA::Release", "last");
+            m_files.record.Note("IShellLinkA::Release", "last");
             delete this;
         }
         return left;
@@ -76,8 +76,8 @@ public:
     {
         sim::SimCode inSimulator;
         std::string path = Narrow(fileName);
-        if (m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
-            return E_FAIL;
+        if (DWORD error = m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
+            return static_cast<HRESULT>(error);
         std::string content = "target=" + m_target + "\ndescription=" + m_description +
                               "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";
         if (!m_files.WriteFile(path, content)) return static_cast<HRESULT>(0x80070003);  // path not found
@@ -109,7 +109,8 @@ private:
     HRESULT Set(const char* operation, LPCSTR value, std::string& field)
     {
         sim::SimCode inSimulator;
-        if (m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value))) return E_FAIL;
+        if (DWORD error = m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value)))
+            return static_cast<HRESULT>(error);
         field = value != nullptr ? value : "";
         return S_OK;
     }
