@@ -9,6 +9,9 @@
 
 namespace {
 
+// What Windows answers for a handle that is no window.
+constexpr DWORD kInvalidWindowHandle = 1400;  // ERROR_INVALID_WINDOW_HANDLE
+
 // Dialog base units of "MS Shell Dlg" at 8 points on a 96 DPI screen.
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
@@ -303,6 +306,8 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "ShowWindow", std::to_string(cmdShow));
+    // A handle that is no window, such as that of a dialog that could not be made.
+    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     SimWindow& window = Checked(hwnd);
     bool wasVisible = window.visible;
     if (cmdShow == SW_HIDE) {
@@ -332,6 +337,7 @@ BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "RedrawWindow", Hex(flags))) return m_process.SetLastError(error), FALSE;
+    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     SimWindow& window = Checked(hwnd);
     if ((flags & RDW_UPDATENOW) && window.visible) {
         window.painted = true;
