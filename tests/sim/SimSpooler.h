@@ -90,8 +90,10 @@ public:
 
 private:
     bool Known(const SimPort& port) const { return port.knownFrom <= m_record.clock; }
+    // Every failure is in the time line ("answered 1796"), right after its call.
     BOOL Failed(DWORD error)
     {
+        m_record.Log("answered " + std::to_string(error));
         m_process.SetLastError(error);
         return FALSE;
     }
