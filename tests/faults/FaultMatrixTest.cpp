@@ -391,13 +391,13 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
                         next.name == attempt.name;
         numbered += renumbered ? 1 : 0;
         if (!renumbered && !repeated)
-            problem(""" + next.name + "" tried after "" + attempt.name + "" was answered " +
+            problem("\"" + next.name + "\" tried after \"" + attempt.name + "\" was answered " +
                     std::to_string(attempt.answer));
         bool waited = false;
         for (size_t e = attempt.at; e < next.at; ++e) waited |= events[e].what == "Sleep";
         bool portWait = attempt.answer == ERROR_UNKNOWN_PORT && attempt.name == kModel && next.name == kModel;
         if (waited != portWait)
-            problem(std::string(waited ? "a wait" : "no wait") + " after "" + attempt.name + "" was answered " +
+            problem(std::string(waited ? "a wait" : "no wait") + " after \"" + attempt.name + "\" was answered " +
                     std::to_string(attempt.answer));
     }
     if (queue != nullptr && (attempts.empty() || attempts.back().name != queue->name || attempts.back().answer != 0))
