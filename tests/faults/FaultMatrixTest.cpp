@@ -404,7 +404,8 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
         problem("the queue " + queue->name + " is not the one the last attempt created");
 
     if (queue != nullptr) {
-        if (queue->driverName != kModel) problem("the new queue's driver is " + queue->driverName);
+        if (queue->driverName != kModel || !run.driverRegistered)
+            problem("the new queue's driver is " + queue->driverName + (run.driverRegistered ? "" : ", not registered"));
         // The USB printer's port, or the one whose line the user left selected.
         if (start.usb ? queue->portName != "USB003" : run.chosenPort.rfind(queue->portName + " (", 0) != 0)
             problem("the new queue's port is " + queue->portName + ", the port chosen \"" + run.chosenPort + "\"");
