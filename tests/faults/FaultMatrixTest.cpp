@@ -75,7 +75,8 @@ const Start kStarts[] = {
     {"manual", false, [](SimMachine&) {}},
     {"USB", true, [](SimMachine&) {}},
     // Wine's spooler refuses a queue without a data type: the repeat with "RAW".
-    {"manual, data-type repeat", false, [](SimMachine& machine) { machine.spooler.rejectsQueueWithoutDatatype = true; }},
+    {"manual, data-type repeat", false,
+     [](SimMachine& machine) { machine.spooler.rejectsQueueWithoutDatatype = true; }},
     // The USB port's monitor is set up 4 s after the arrival's pause: two waits.
     {"USB, port known late", true,
      [](SimMachine& machine) {
@@ -251,7 +252,8 @@ SetupRun RunSetup(const Start& start, const Fault& fault)
         std::string name = arguments.substr(open + 1, arguments.find('"', open + 1) - open - 1);
         DWORD answer = 0;
         for (size_t j = i + 1; j < run.events.size() && j <= i + 2; ++j)
-            if (run.events[j].what.rfind("answered ", 0) == 0) answer = static_cast<DWORD>(std::stoul(run.events[j].what.substr(9)));
+            if (run.events[j].what.rfind("answered ", 0) == 0)
+                answer = static_cast<DWORD>(std::stoul(run.events[j].what.substr(9)));
         run.attempts.push_back({i, name, answer});
     }
     if (SimWindow* list = machine.windows.Control(IDD_PORT_SELECTION, IDC_PORT_LIST))
@@ -405,7 +407,8 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
 
     if (queue != nullptr) {
         if (queue->driverName != kModel || !run.driverRegistered)
-            problem("the new queue's driver is " + queue->driverName + (run.driverRegistered ? "" : ", not registered"));
+            problem("the new queue's driver is " + queue->driverName +
+                    (run.driverRegistered ? "" : ", not registered"));
         // The USB printer's port, or the one whose line the user left selected.
         if (start.usb ? queue->portName != "USB003" : run.chosenPort.rfind(queue->portName + " (", 0) != 0)
             problem("the new queue's port is " + queue->portName + ", the port chosen \"" + run.chosenPort + "\"");
@@ -490,7 +493,8 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
     }
     std::string covered;
     for (const std::string& operation : faulted) covered += (covered.empty() ? "" : ", ") + operation;
-    std::cout << "fault matrix: " << allRuns << " runs, " << allInjected << " faults injected; " << seen.size() << " of "
+    std::cout << "fault matrix: " << allRuns << " runs, " << allInjected << " faults injected; " << seen.size()
+              << " of "
               << SimCallRecord::AllOperations().size() << " operations called, " << faulted.size()
               << " of them failed: " << covered << std::endl;
 }

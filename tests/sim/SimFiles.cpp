@@ -76,7 +76,8 @@ public:
     {
         sim::SimCode inSimulator;
         std::string path = Narrow(fileName);
-        if (DWORD error = m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
+        if (DWORD error =
+                m_files.record.Enter("IPersistFile::Save", Quoted(path.c_str()) + ", " + std::to_string(remember)))
             return static_cast<HRESULT>(error);
         std::string content = "target=" + m_target + "\ndescription=" + m_description +
                               "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";

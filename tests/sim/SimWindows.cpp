@@ -644,7 +644,8 @@ BOOL SimWindows::SetWindowTextA(HWND hwnd, LPCSTR text)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
-    if (DWORD error = Entered(program, "SetWindowTextA", text != nullptr ? text : "")) return m_process.SetLastError(error), FALSE;
+    if (DWORD error = Entered(program, "SetWindowTextA", text != nullptr ? text : ""))
+        return m_process.SetLastError(error), FALSE;
     return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
@@ -752,7 +753,8 @@ HICON SimWindows::LoadIconA(UINT resourceId)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
-    if (DWORD error = Entered(program, "LoadIconA", std::to_string(resourceId))) return m_process.SetLastError(error), nullptr;
+    if (DWORD error = Entered(program, "LoadIconA", std::to_string(resourceId)))
+        return m_process.SetLastError(error), nullptr;
     if (!Resources().icons.count(static_cast<int>(resourceId))) return nullptr;
     return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x70000 + resourceId));
 }
@@ -762,7 +764,8 @@ HIMAGELIST SimWindows::ImageList_LoadImageA(UINT resourceId, int cx, int grow, C
     sim::SimCode inSimulator;
     std::ostringstream arguments;
     arguments << resourceId << ", " << cx << ", " << grow << ", " << Hex(mask) << ", " << type << ", " << flags;
-    if (DWORD error = m_record.Enter("ImageList_LoadImageA", arguments.str())) return m_process.SetLastError(error), nullptr;
+    if (DWORD error = m_record.Enter("ImageList_LoadImageA", arguments.str()))
+        return m_process.SetLastError(error), nullptr;
     if (!Resources().bitmaps.count(static_cast<int>(resourceId))) return nullptr;
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(m_nextImageList);
     m_nextImageList += 4;
