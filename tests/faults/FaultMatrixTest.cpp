@@ -339,9 +339,7 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
     else
         expected = kDirectoryError;
     // "Printer driver unknown." answers only the spooler's ERROR_UNKNOWN_PRINTER_DRIVER for the last attempt.
-    const bool unknownDriver = !run.fired.empty() && fault.operation == "AddPrinterA" &&
-                               fault.error == ERROR_UNKNOWN_PRINTER_DRIVER &&
-                               run.calls.at("AddPrinterA") == fault.call;
+    const bool unknownDriver = !run.attempts.empty() && run.attempts.back().answer == ERROR_UNKNOWN_PRINTER_DRIVER;
 
     std::vector<std::string> outcomes;
     int lookups = 0, unknownBoxes = 0;
