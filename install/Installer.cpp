@@ -71,12 +71,13 @@ void CInstaller::RunInstallation()
         if (DirectoryOk && DriverOk && QueueOk) {
             // Only the queue that carries the model's own name gets the status monitor.
             bool monitor = PrinterName == Model() && DeployStatusMonitor();
+            // Recorded at once: the success text depends on it whatever follows.
+            m_statusMonitorDeployed = monitor;
             if (monitor) {
                 AddRunValue();
                 CreateStartMenuShortcut();
                 LaunchStatusMonitor();
             }
-            m_statusMonitorDeployed = monitor;
             try {
                 OutcomeMessage = PrinterName + (monitor ? kSuccessWithMonitor : kSuccess);
             } catch (const std::bad_alloc&) {
@@ -172,16 +173,22 @@ HANDLE CInstaller::AddQueue(PRINTER_INFO_2A& queue)
     return printer;
 }
 
-bool CInstaller::MakeDefault(HANDLE printer, const std::string& name)
+bool CInstaller::MakeDefault(HANDLE printer, const char* name)
 {
+    // Takes the name as it is, with nothing to allocate: the handle must be
+    // closed and the queue counted as created whatever memory is left.
     Spooler().ClosePrinter(printer);
-    Spooler().SetDefaultPrinterA(name.c_str());
+    Spooler().SetDefaultPrinterA(name);
     return true;  // the queue exists, whatever the default printer became
 }
 
 bool CInstaller::CreatePrinterQueue()
 {
-    PrinterName = Model();
+    try {
+        PrinterName = Model();
+    } catch (const std::bad_alloc&) {
+        return false;  // no name to create the queue under
+    }
     PRINTER_INFO_2A queue{};
     queue.pServerName = nullptr;
     queue.pPrinterName = &PrinterName[0];
@@ -205,10 +212,14 @@ bool CInstaller::CreatePrinterQueue()
 
     // The first free numbered name, rebuilt from the model's name each time.
     for (int n = 1; error == ERROR_PRINTER_ALREADY_EXISTS && n <= kLastCopyNumber; ++n) {
-        PrinterName = std::string(Model()) + " (Copy " + std::to_string(n) + ")";
+        try {
+            PrinterName = std::string(Model()) + " (Copy " + std::to_string(n) + ")";
+        } catch (const std::bad_alloc&) {
+            return false;  // no queue was created under a name that could not be made
+        }
         queue.pPrinterName = &PrinterName[0];
         printer = AddQueue(queue);
-        if (printer != nullptr) return MakeDefault(printer, PrinterName);
+        if (printer != nullptr) return MakeDefault(printer, PrinterName.c_str());
         error = Process().GetLastError();
     }
 
@@ -342,8 +353,14 @@ void CInstaller::CreateStartMenuShortcut()
 
 void CInstaller::LaunchStatusMonitor()
 {
-    std::string program = StatusMonitorStem() + ".exe";
-    ShellApi().ShellExecuteA(nullptr, "open", program.c_str(), nullptr, nullptr, SW_MINIMIZE);
+    // Composed on the stack: the launch is the one step here without an
+    // answer, and nothing after it may be skipped for want of memory.
+    char program[MAX_PATH];
+    int length = std::snprintf(program, sizeof program, "%s\\STM\\%s.exe", DriverDirectory.get(),
+                               ShortName[ConfiguredModel]);
+    // A path the system cannot take is not launched.
+    if (length < 0 || static_cast<size_t>(length) >= sizeof program) return;
+    ShellApi().ShellExecuteA(nullptr, "open", program, nullptr, nullptr, SW_MINIMIZE);
 }
 
 // ---------------------------------------------------------------- uninstall entry

@@ -57,7 +57,7 @@ private:
     // AddPrinterA with the compatibility repeat for spoolers that refuse a
     // record without a data type.
     HANDLE AddQueue(PRINTER_INFO_2A& queue);
-    bool MakeDefault(HANDLE printer, const std::string& name);
+    bool MakeDefault(HANDLE printer, const char* name);
     void LaunchStatusMonitor();
     // "<driver directory>\STM\<ShortName>", the stem of the deployed status monitor.
     std::string StatusMonitorStem() const;

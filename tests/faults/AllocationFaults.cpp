@@ -24,6 +24,10 @@ bool Refuse()
     if (!program.counting || sim::machineDepth > 0) return false;
     if (++program.made != program.failAt) return false;
     program.failed = true;
+    if (program.onRefused != nullptr) {
+        sim::SimCode notCounted;
+        program.onRefused(program.context);
+    }
     return true;
 }
 

@@ -10,6 +10,11 @@ struct Allocations {
     long long made = 0;    // the program's allocations while counting
     long long failAt = 0;  // 1-based; 0: none fails
     bool failed = false;   // the chosen one was refused
+    // Told when the chosen one is refused (with the program's allocations
+    // not counted meanwhile), so that the refusal can take its place in a
+    // time line.
+    void (*onRefused)(void* context) = nullptr;
+    void* context = nullptr;
 };
 
 Allocations& Program();

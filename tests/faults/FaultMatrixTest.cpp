@@ -1,14 +1,24 @@
-// The fault matrix: the whole program on a simulated machine, down the manual
-// path and down the USB path, once for every call of every platform operation
-// that the path makes, with exactly that call failing, and once for every
-// allocation that the program makes, with exactly that one refused. A user who
-// takes each dialog's way forward (and leaves when asked) drives every run.
+// The fault matrix: the whole program on a simulated machine, from each of
+// its starting points (the manual and the USB path, and the paths that these
+// two do not take: the data-type repeat on a spooler that wants one, the
+// waits for a USB port that the spooler learns late, the numbered queue
+// names), once for every call of every platform operation that the path
+// makes, with exactly that call failing with each error that Windows gives
+// for it, and once for every allocation that the program makes, the
+// application object's own construction included, with exactly that one
+// refused. A user who takes each dialog's way forward (and leaves when
+// asked) drives every run.
+//
+// Each run is judged by what it left on the machine and by where in the time
+// line its one failure fell, never by what the program meant to do.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/SetupApp.h"
 #include "tests/Harness.h"
@@ -21,51 +31,83 @@
 namespace {
 
 const std::string kLookupFailed = "Please connect printer properly";
+const std::string kUnknownDriver = "Printer driver unknown.";
+const std::string kDirectoryError = "Unexpected error 0x001C occured.";
+const std::string kDriverError = "Unexpected error 0x002C occured.";
+const std::string kQueueError = "Unexpected error 0x003C occured.";
+const std::string kStatusMonitor = "\\STM\\QL70TILLMATE(ESCP).exe";
+const std::string kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvantis";
+const std::string kOtherDriver = "Generic / Text Only";
 
-// The one outcome of an installation, and every other box the program has.
-const std::set<std::string> kOutcomes = {
-    kModel + " Printer Driver & Status Monitor installed successfully.",
-    kModel + " Printer Driver installed successfully.",
-    "Unexpected error 0x001C occured.",
-    "Unexpected error 0x002C occured.",
-    "Unexpected error 0x003C occured.",
-};
+// Every box the program has besides the outcome of an installation.
 const std::set<std::string> kOtherBoxes = {
     "Another application is already running. Please terminate the previous application.",
     "The application will run only in Windows7 & Vista Operating System.",
     "Administrator Privileges required to install Printer Drivers.\nRight Click the \"Setup\" application and select "
     "\"Run As...\" and log in as Administrator.",
-    "Unexpected error 0x001C occured.",  // the staging's, before any port
-    "Printer driver unknown.",
+    kDirectoryError,  // the staging's, before any port
+    kUnknownDriver,
     "Unexpected error 0x002C occured while port enumeration.",
     ExitQuestion,
     kLookupFailed,
 };
 
-// An error that the real platform gives for a failure of each operation.
-DWORD RealisticError(const std::string& operation)
-{
-    static const std::map<std::string, DWORD> errors = {
-        {"ClosePrinter", ERROR_INVALID_HANDLE},
-        {"SetDefaultPrinterA", ERROR_INVALID_PRINTER_NAME},
-        {"RegisterDeviceNotificationA", ERROR_INVALID_PARAMETER},
-        {"UnregisterDeviceNotification", ERROR_INVALID_HANDLE},
-        {"RegQueryValueExA", ERROR_MORE_DATA},
-        {"ShellExecuteA", ERROR_FILE_NOT_FOUND},
-        {"CoInitialize", static_cast<DWORD>(0x8007000E)},  // E_OUTOFMEMORY
-        {"CoCreateInstance", static_cast<DWORD>(REGDB_E_CLASSNOTREG)},
-        {"MultiByteToWideChar", ERROR_INSUFFICIENT_BUFFER},
-        {"CloseHandle", ERROR_INVALID_HANDLE},
-        {"GetVersionExA", ERROR_INVALID_PARAMETER},
-        {"GetWindowsDirectoryA", ERROR_INSUFFICIENT_BUFFER},
-        {"GetPrinterDriverDirectoryA", ERROR_NOT_ENOUGH_MEMORY},
-        {"SHFileOperationA", 0x7C},  // DE_INVALIDFILES
-    };
-    auto found = errors.find(operation);
-    return found != errors.end() ? found->second : ERROR_ACCESS_DENIED;
-}
+// Operations that no starting point reaches, and why. Each must stay unseen:
+// one that a path starts to reach belongs in the matrix.
+const std::map<std::string, std::string> kUnreached = {
+    {"IsWow64Process", "asked only by the x86 build"},
+    {"GetCurrentProcess", "asked only by the x86 build, for IsWow64Process"},
+    {"IsWindowVisible", "the framework has it; no dialog of the program asks"},
+    {"IsWindowEnabled", "the framework has it; no dialog of the program asks"},
+    {"RunMessageLoop", "InitInstance always answers false: the framework runs no message loop"},
+    {"IShellLinkA::SetWorkingDirectory", "the shortcut has no working directory"},
+    {"IShellLinkA::SetArguments", "the shortcut has no arguments"},
+};
 
-// Takes each dialog's way forward once, then leaves; answers every box.
+// Where a run starts from.
+struct Start {
+    const char* name;
+    bool usb;
+    void (*prepare)(SimMachine& machine);
+};
+
+const Start kStarts[] = {
+    {"manual", false, [](SimMachine&) {}},
+    {"USB", true, [](SimMachine&) {}},
+    // Wine's spooler refuses a queue without a data type: the repeat with "RAW".
+    {"manual, data-type repeat", false,
+     [](SimMachine& machine) { machine.spooler.rejectsQueueWithoutDatatype = true; }},
+    // The USB port's monitor is set up 4 s after the arrival's pause: two waits.
+    {"USB, port known late", true,
+     [](SimMachine& machine) {
+         for (SimPort& port : machine.spooler.ports)
+             if (port.name == "USB003") port.knownFrom = 1000 + 2000 + 4000;
+     }},
+    // No "Programs" shell folder to take the shortcut's drive from: the system drive.
+    {"manual, no Programs folder", false,
+     [](SimMachine& machine) {
+         machine.registry.DeleteValue("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                                      "Programs");
+     }},
+    // Queues of the model's name and of its first number exist (for another driver).
+    {"manual, numbered names", false,
+     [](SimMachine& machine) {
+         SimDriver other;
+         other.name = kOtherDriver;
+         machine.spooler.drivers.push_back(other);
+         for (const std::string& name : {kModel, kModel + " (Copy 1)"}) {
+             SimQueue queue;
+             queue.name = name;
+             queue.portName = "LPT1:";
+             queue.driverName = kOtherDriver;
+             queue.printProcessor = "winprint";
+             machine.spooler.queues.push_back(queue);
+         }
+     }},
+};
+
+// Takes each dialog's way forward once (minimising the model dialog and
+// clicking its list and the port list on the way), then leaves; answers every box.
 class Autopilot : public SimInput {
 public:
     Autopilot(SimMachine& machine, bool usb) : m_machine(machine), m_usb(usb) { machine.windows.input = this; }
@@ -77,18 +119,31 @@ public:
         SimWindow* dialog = m_machine.windows.ActiveDialog();
         if (dialog == nullptr) throw SimScriptExhausted("a loop waits, and no dialog is there");
         int visit = ++m_visits[dialog->templateId];
+        SimUser& user = m_machine.user;
         switch (dialog->templateId) {
-        case IDD_SETUP_DIALOG: m_machine.user.Click(visit == 1 ? IDOK : IDCANCEL); break;
+        case IDD_SETUP_DIALOG:
+            if (visit == 1)
+                user.Minimize();
+            else if (visit == 2)
+                user.ClickItem(IDC_MODEL_LIST, 0);
+            else
+                user.Click(visit == 3 ? IDOK : IDCANCEL);
+            break;
         case IDD_PRINTER_CONNECTION:
             if (visit == 1 && m_usb)
-                m_machine.user.PlugIn(kPrinterPath);
+                user.PlugIn(kPrinterPath);
             else
-                m_machine.user.Click(visit == 1 ? IDC_MANUAL : IDC_CONNECTION_CANCEL);
+                user.Click(visit == 1 ? IDC_MANUAL : IDC_CONNECTION_CANCEL);
             break;
-        case IDD_PORT_SELECTION: m_machine.user.Click(visit == 1 ? IDC_PORT_OK : IDC_PORT_CANCEL); break;
+        case IDD_PORT_SELECTION:
+            if (visit == 1)
+                user.ClickItem(IDC_PORT_LIST, 0);
+            else
+                user.Click(visit == 2 ? IDC_PORT_OK : IDC_PORT_CANCEL);
+            break;
         default: throw SimScriptExhausted("an unknown dialog waits");
         }
-        return m_machine.user.Next(nullptr);
+        return user.Next(nullptr);
     }
     bool HasMore() const override { return false; }
 
@@ -102,6 +157,21 @@ private:
 struct Fault {
     std::string operation;  // empty: an allocation
     int call = 0;           // 1-based: the call, or the allocation
+    DWORD error = 0;
+};
+
+std::string Describe(const Fault& fault)
+{
+    if (fault.operation.empty()) return "allocation #" + std::to_string(fault.call);
+    return fault.operation + " #" + std::to_string(fault.call) + " (error " + std::to_string(fault.error) + ")";
+}
+
+// One AddPrinterA call: where it is in the time line, the queue name it
+// asked for, and what the spooler answered (0: the queue was created).
+struct Attempt {
+    size_t at;
+    std::string name;
+    DWORD answer;
 };
 
 struct SetupRun {
@@ -110,13 +180,26 @@ struct SetupRun {
     std::vector<SimMessageBox> boxes;
     std::vector<SimEvent> events;
     std::map<std::string, int> calls;
+    std::vector<std::string> fired;
+    std::vector<Attempt> attempts;
     uint64_t clock = 0;
-    bool queueAndDriverExist = false;
     bool allocationRefused = false;
-    long long allocations = 0;
+    long long allocations = 0, constructionAllocations = 0;
+    // What the machine holds afterwards.
+    std::vector<SimQueue> newQueues;
+    bool driverRegistered = false;
+    std::string defaultPrinter;
+    bool statusMonitorDeployed = false;
+    bool runValue = false;
+    bool infStored = false;
+    bool uninstallEntry = false;
+    std::string held;  // what is still held, when the machine can tell
+    std::string chosenPort;  // the port list's selected line, on the manual path
 };
 
-SetupRun RunSetup(bool usb, const Fault& fault)
+void LogRefusal(void* record) { static_cast<SimCallRecord*>(record)->Log("allocation refused"); }
+
+SetupRun RunSetup(const Start& start, const Fault& fault)
 {
     SimMachine machine;
     InstallPlatform(machine.Services());
@@ -128,110 +211,290 @@ SetupRun RunSetup(bool usb, const Fault& fault)
     machine.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
     machine.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
     machine.spooler.AddPort("USB003", "Virtual printer port for USB");
-    Autopilot pilot(machine, usb);
-    if (!fault.operation.empty()) machine.record.Fail(fault.operation, RealisticError(fault.operation), fault.call);
+    start.prepare(machine);
+    std::set<std::string> queuesBefore;
+    for (const SimQueue& queue : machine.spooler.queues) queuesBefore.insert(queue.name);
+    Autopilot pilot(machine, start.usb);
+    if (!fault.operation.empty()) machine.record.Fail(fault.operation, fault.error, fault.call);
 
     SetupRun run;
     faults::Allocations& program = faults::Program();
     program = faults::Allocations{};
     program.failAt = fault.operation.empty() ? fault.call : 0;
-    {
+    program.onRefused = LogRefusal;
+    program.context = &machine.record;
+    program.counting = true;
+    try {
         CSetupApp app;
-        program.counting = true;
+        run.constructionAllocations = program.made;
         try {
             AfxWinMain();
         } catch (const SimProcessExit&) {
             run.exited = true;
-        } catch (const std::exception& error) {
-            run.escaped = error.what();
         }
-        program.counting = false;
+    } catch (const std::exception& error) {
+        run.escaped = error.what();
     }
+    program.counting = false;
+    program.onRefused = nullptr;
     run.allocationRefused = program.failed;
     run.allocations = program.made;
     run.boxes = machine.windows.boxes;
     run.events = machine.record.events;
+    run.fired = machine.record.fired;
     for (const SimCall& call : machine.record.calls) ++run.calls[call.operation];
     run.clock = machine.record.clock;
-    run.queueAndDriverExist = machine.spooler.Queue(kModel) != nullptr && machine.spooler.Driver(kModel) != nullptr;
+    std::vector<SimCall> adds = machine.record.CallsOf("AddPrinterA");
+    for (size_t i = 0, n = 0; i < run.events.size(); ++i) {
+        if (run.events[i].what != "AddPrinterA") continue;
+        const std::string& arguments = adds.at(n++).arguments;  // (null), 2, "<name>", ...
+        size_t open = arguments.find('"');
+        std::string name = arguments.substr(open + 1, arguments.find('"', open + 1) - open - 1);
+        DWORD answer = 0;
+        for (size_t j = i + 1; j < run.events.size() && j <= i + 2; ++j)
+            if (run.events[j].what.rfind("answered ", 0) == 0)
+                answer = static_cast<DWORD>(std::stoul(run.events[j].what.substr(9)));
+        run.attempts.push_back({i, name, answer});
+    }
+    if (SimWindow* list = machine.windows.Control(IDD_PORT_SELECTION, IDC_PORT_LIST))
+        if (list->currentSelection >= 0 && static_cast<size_t>(list->currentSelection) < list->items.size())
+            run.chosenPort = list->items[static_cast<size_t>(list->currentSelection)].text;
+
+    for (const SimQueue& queue : machine.spooler.queues)
+        if (!queuesBefore.count(queue.name)) run.newQueues.push_back(queue);
+    run.driverRegistered = machine.spooler.Driver(kModel) != nullptr;
+    run.defaultPrinter = machine.spooler.defaultPrinter;
+    const std::string directory = machine.spooler.driverDirectory;
+    run.statusMonitorDeployed = machine.files.FileExists(directory + kStatusMonitor);
+    run.runValue = machine.registry.Value("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                          "CorvexQL70TILLMATE(ESCP)") != nullptr;
+    for (const std::string& stored : machine.spooler.infStore)
+        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == "CORVEX_ESCP.INF";
+    const std::string uninstaller = directory + "\\Uninstall.exe";
+    run.uninstallEntry = machine.registry.StringOf(kUninstallKey, "DisplayName") == "Corvantis Printer Software" &&
+                         machine.registry.StringOf(kUninstallKey, "UninstallString") == uninstaller &&
+                         machine.registry.StringOf(kUninstallKey, "DisplayIcon") == uninstaller;
+
+    // Nothing is left held, but what a failed release call itself could not
+    // give back; an escaped exception has told its own story already.
+    static const std::set<std::string> releases = {"RegCloseKey", "ClosePrinter", "CloseHandle",
+                                                   "UnregisterDeviceNotification", "ImageList_Destroy"};
+    bool releaseFailed = !run.fired.empty() && releases.count(fault.operation) != 0;
+    if (run.escaped.empty() && !releaseFailed) run.held = machine.Held();
     return run;
 }
 
+size_t IndexAfter(const std::vector<SimEvent>& events, const std::string& what, size_t from)
+{
+    for (size_t i = from; i < events.size(); ++i)
+        if (events[i].what == what) return i;
+    return std::string::npos;
+}
+
+size_t LastIndex(const std::vector<SimEvent>& events, const std::string& what)
+{
+    for (size_t i = events.size(); i-- > 0;)
+        if (events[i].what == what) return i;
+    return std::string::npos;
+}
+
 // What every run must show. Empty when it does.
-std::string Problems(const SetupRun& run, bool usb)
+std::string Problems(const SetupRun& run, const Start& start, const Fault& fault)
 {
     std::string problems;
     auto problem = [&problems](const std::string& text) { problems += "\n  " + text; };
     if (!run.escaped.empty()) problem("an exception left the program: " + run.escaped);
+    if (!run.held.empty()) problem("held at the end: " + run.held);
     // The longest mandated waits: a second, two after the arrival, thirty for a port.
     if (run.clock > 1000 + 2000 + 30000) problem("simulated time ran to " + std::to_string(run.clock) + " ms");
 
-    size_t portStep = run.events.size();
+    const std::vector<SimEvent>& events = run.events;
+    const size_t none = std::string::npos;
+    // Where the one failure fell in the time line, if it fell at all.
+    size_t failure = none;
+    for (size_t i = 0; i < events.size() && failure == none; ++i)
+        if (events[i].what.rfind("fault ", 0) == 0 || events[i].what == "allocation refused") failure = i;
+    const bool boxRefused = !run.fired.empty() && fault.operation == "MessageBoxA";
+
+    size_t portStep = events.size();
     bool installerRan = false;
-    for (size_t i = 0; i < run.events.size(); ++i) {
-        const std::string& what = run.events[i].what;
-        if (what == "open 108" && portStep == run.events.size()) portStep = i;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const std::string& what = events[i].what;
+        if (what == "open 108" && portStep == events.size()) portStep = i;
         // The port dialog hides itself to install; the arrival's pause precedes the installer.
-        if (i > portStep && (what == "hide 109" || (usb && what == "Sleep"))) installerRan = true;
+        if (i > portStep && (what == "hide 109" || (start.usb && what == "Sleep"))) installerRan = true;
     }
-    int outcomes = 0, lookups = 0;
-    bool success = false;
-    size_t boxIndex = 0;
-    for (size_t i = 0; i < run.events.size(); ++i) {
-        if (run.events[i].what.rfind("box ", 0) != 0) continue;
-        const SimMessageBox& box = run.boxes.at(boxIndex++);
-        bool outcome = i > portStep && kOutcomes.count(box.text) != 0;
-        if (!outcome && kOtherBoxes.count(box.text) == 0) problem("a box the program does not have: " + box.text);
-        outcomes += outcome ? 1 : 0;
-        lookups += box.text == kLookupFailed ? 1 : 0;
-        success |= outcome && box.text.find("installed successfully") != std::string::npos;
+
+    // The outcome that the machine's state and the record call for: the
+    // first stage that failed, or the success text naming the new queue.
+    const SimQueue* queue = run.newQueues.empty() ? nullptr : &run.newQueues.front();
+    if (run.newQueues.size() > 1) problem(std::to_string(run.newQueues.size()) + " queues created");
+    std::string expected;
+    if (queue != nullptr)
+        expected = queue->name + (queue->name == kModel && run.statusMonitorDeployed ? kWithMonitor : kDriverOnly);
+    else if (run.driverRegistered)
+        expected = kQueueError;
+    else if (run.calls.count("AddPrinterDriverA"))
+        expected = kDriverError;
+    else
+        expected = kDirectoryError;
+    // "Printer driver unknown." answers only the spooler's ERROR_UNKNOWN_PRINTER_DRIVER for the last attempt.
+    const bool unknownDriver = !run.attempts.empty() && run.attempts.back().answer == ERROR_UNKNOWN_PRINTER_DRIVER;
+
+    std::vector<std::string> outcomes;
+    int lookups = 0, unknownBoxes = 0;
+    size_t unknownAt = none, outcomeAt = none, boxIndex = 0;
+    for (size_t i = 0; i < events.size(); ++i) {
+        if (events[i].what.rfind("box ", 0) != 0) continue;
+        const std::string& text = run.boxes.at(boxIndex++).text;
+        bool isOutcome = i > portStep && text != kUnknownDriver && text != kLookupFailed && text != ExitQuestion &&
+                         text.find("while port enumeration") == std::string::npos;
+        if (isOutcome) {
+            outcomes.push_back(text);
+            outcomeAt = i;
+        } else if (kOtherBoxes.count(text) == 0) {
+            problem("a box the program does not have: " + text);
+        }
+        lookups += text == kLookupFailed ? 1 : 0;
+        if (text == kUnknownDriver && i > portStep) {
+            ++unknownBoxes;
+            unknownAt = i;
+        }
     }
-    if (outcomes > 1) problem(std::to_string(outcomes) + " outcome boxes");
-    if (installerRan && outcomes + lookups != 1) problem("an installer ran, and " + std::to_string(outcomes) + " outcomes");
-    if (success && !run.queueAndDriverExist) problem("a success text without the driver and the queue");
+    if (outcomes.size() > 1) problem(std::to_string(outcomes.size()) + " outcome boxes");
+    if (installerRan && outcomes.size() + lookups != 1 && !boxRefused)
+        problem("an installer ran, and " + std::to_string(outcomes.size()) + " outcomes");
+    if (!installerRan && queue != nullptr) problem("a queue without an installation");
+    if (!outcomes.empty() && outcomes.front() != expected)
+        problem("the outcome \"" + outcomes.front() + "\" where the machine calls for \"" + expected + "\"");
+    if (unknownBoxes > (unknownDriver ? 1 : 0))
+        problem("\"Printer driver unknown.\" without the spooler's ERROR_UNKNOWN_PRINTER_DRIVER");
+    if (unknownDriver && unknownBoxes == 0 && !boxRefused)
+        problem("no \"Printer driver unknown.\" after the spooler's ERROR_UNKNOWN_PRINTER_DRIVER");
+    if (unknownAt != none && outcomeAt != none && (outcomeAt < unknownAt || outcomes.front() != kQueueError))
+        problem("\"Printer driver unknown.\" not followed by the 0x003C box");
+
+    // The queue's attempts: the model's name first; the same name again only
+    // after an unknown port (with a wait) or a refused record without a data
+    // type (the repeat); the next numbered name only after "already exists";
+    // nothing after any other answer; and a wait nowhere else.
+    const std::vector<Attempt>& attempts = run.attempts;
+    int numbered = 0;
+    for (size_t i = 0; i < attempts.size(); ++i) {
+        const Attempt& attempt = attempts[i];
+        if (i == 0 && attempt.name != kModel) problem("the first queue name tried is " + attempt.name);
+        if (i + 1 == attempts.size()) break;
+        const Attempt& next = attempts[i + 1];
+        std::string nextNumbered = kModel + " (Copy " + std::to_string(numbered + 1) + ")";
+        bool renumbered = attempt.answer == ERROR_PRINTER_ALREADY_EXISTS && next.name == nextNumbered;
+        bool repeated = (attempt.answer == ERROR_UNKNOWN_PORT || attempt.answer == ERROR_INVALID_PARAMETER) &&
+                        next.name == attempt.name;
+        numbered += renumbered ? 1 : 0;
+        if (!renumbered && !repeated)
+            problem("\"" + next.name + "\" tried after \"" + attempt.name + "\" was answered " +
+                    std::to_string(attempt.answer));
+        bool waited = false;
+        for (size_t e = attempt.at; e < next.at; ++e) waited |= events[e].what == "Sleep";
+        bool portWait = attempt.answer == ERROR_UNKNOWN_PORT && attempt.name == kModel && next.name == kModel;
+        if (waited != portWait)
+            problem(std::string(waited ? "a wait" : "no wait") + " after \"" + attempt.name + "\" was answered " +
+                    std::to_string(attempt.answer));
+    }
+    if (queue != nullptr && (attempts.empty() || attempts.back().name != queue->name || attempts.back().answer != 0))
+        problem("the queue " + queue->name + " is not the one the last attempt created");
+
+    if (queue != nullptr) {
+        if (queue->driverName != kModel || !run.driverRegistered)
+            problem("the new queue's driver is " + queue->driverName +
+                    (run.driverRegistered ? "" : ", not registered"));
+        // The USB printer's port, or the one whose line the user left selected.
+        if (start.usb ? queue->portName != "USB003" : run.chosenPort.rfind(queue->portName + " (", 0) != 0)
+            problem("the new queue's port is " + queue->portName + ", the port chosen \"" + run.chosenPort + "\"");
+        if (run.defaultPrinter != queue->name && fault.operation != "SetDefaultPrinterA")
+            problem("the new queue is not the default printer");
+        if (queue->name != kModel && (run.statusMonitorDeployed || run.runValue))
+            problem("a status monitor for the numbered queue " + queue->name);
+
+        // The INF store and the uninstall entry follow every created queue;
+        // each may be missing only when a step of its own failed: the INF
+        // file from its driver-directory query to its copy into the store,
+        // the uninstall entry anywhere after that.
+        size_t infStart = IndexAfter(events, "GetPrinterDriverDirectoryA", LastIndex(events, "AddPrinterA"));
+        size_t infCopy = infStart == none ? none : IndexAfter(events, "SetupCopyOEMInfA", infStart);
+        size_t infEnd = infCopy;
+        if (infCopy != none && infCopy + 1 < events.size() && events[infCopy + 1].what == "fault SetupCopyOEMInfA")
+            ++infEnd;  // its fault follows it
+        bool infOwnFailure = failure != none && infStart != none && failure >= infStart &&
+                             (infEnd == none || failure <= infEnd);
+        bool infDone = infCopy != none && run.infStored;
+        if (!infDone && !infOwnFailure) problem("the INF file was not stored, and none of its steps failed");
+        bool entryOwnFailure = failure != none && infEnd != none && failure > infEnd;
+        if (!run.uninstallEntry && !entryOwnFailure)
+            problem("the uninstall entry is missing or incomplete, and none of its steps failed");
+    }
     return problems;
 }
 
-class FaultMatrix : public ::testing::TestWithParam<bool> {};
-
-TEST_P(FaultMatrix, EveryFailingCallAndAllocationEndsWellAndToldOnce)
+TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
 {
-    const bool usb = GetParam();
-    SetupRun clean = RunSetup(usb, {});
-    ASSERT_EQ(Problems(clean, usb), "");
-    ASSERT_TRUE(clean.queueAndDriverExist);
-    ASSERT_EQ(clean.boxes.size(), 1u);
+    std::set<std::string> seen, faulted;
+    int allRuns = 0, allInjected = 0, failures = 0;
+    for (const Start& start : kStarts) {
+        SetupRun clean = RunSetup(start, {});
+        ASSERT_EQ(Problems(clean, start, {}), "") << start.name;
+        ASSERT_EQ(clean.newQueues.size(), 1u) << start.name;
+        ASSERT_EQ(clean.boxes.size(), 1u) << start.name;
+        ASSERT_NE(clean.boxes.front().text.find("installed successfully"), std::string::npos) << start.name;
+        for (const auto& [operation, count] : clean.calls) seen.insert(operation);
 
-    int runs = 0, injected = 0, failures = 0;
-    auto check = [&](const Fault& fault, const SetupRun& run, bool hit) {
-        ++runs;
-        injected += hit ? 1 : 0;
-        std::string problems = Problems(run, usb);
-        if (problems.empty()) return;
-        ++failures;
-        ADD_FAILURE() << (usb ? "USB path" : "manual path") << ", "
-                      << (fault.operation.empty() ? "allocation" : fault.operation) << " #" << fault.call << ":"
-                      << problems;
-    };
-    for (const auto& [operation, count] : clean.calls)
-        for (int call = 1; call <= count; ++call) {
-            Fault fault{operation, call};
-            check(fault, RunSetup(usb, fault), true);
+        int runs = 0, injected = 0;
+        auto check = [&](const Fault& fault, const SetupRun& run, bool hit) {
+            ++runs;
+            for (const auto& [operation, count] : run.calls) seen.insert(operation);
+            injected += hit ? 1 : 0;
+            if (hit && !fault.operation.empty()) faulted.insert(fault.operation);
+            std::string problems = Problems(run, start, fault);
+            if (problems.empty()) return;
+            if (++failures <= 40) ADD_FAILURE() << start.name << ", " << Describe(fault) << ":" << problems;
+        };
+        for (const auto& [operation, count] : clean.calls)
+            for (DWORD error : SimCallRecord::ErrorsOf(operation))
+                for (int call = 1; call <= count; ++call) {
+                    Fault fault{operation, call, error};
+                    SetupRun run = RunSetup(start, fault);
+                    // Only a fault that the operation answered was injected.
+                    check(fault, run, !run.fired.empty());
+                }
+        int calls = runs;
+        for (long long allocation = 1; allocation <= clean.allocations; ++allocation) {
+            Fault fault{"", static_cast<int>(allocation), 0};
+            SetupRun run = RunSetup(start, fault);
+            check(fault, run, run.allocationRefused);
         }
-    int calls = runs;
-    for (long long allocation = 1; allocation <= clean.allocations; ++allocation) {
-        Fault fault{"", static_cast<int>(allocation)};
-        SetupRun run = RunSetup(usb, fault);
-        check(fault, run, run.allocationRefused);
+        std::cout << "fault matrix, " << start.name << ": " << runs << " runs, " << injected << " faults injected ("
+                  << calls << " failing calls of " << clean.calls.size() << " operations called, " << runs - calls
+                  << " refused allocations, " << clean.constructionAllocations
+                  << " of them the application object's construction)" << std::endl;
+        allRuns += runs;
+        allInjected += injected;
     }
-    std::cout << "fault matrix, " << (usb ? "USB" : "manual") << " path: " << runs << " runs, " << injected
-              << " failures injected (" << calls << " platform calls of " << clean.calls.size() << " operations, "
-              << runs - calls << " allocations); " << failures << " runs with problems" << std::endl;
-}
+    if (failures > 40) ADD_FAILURE() << failures - 40 << " more runs with problems";
 
-INSTANTIATE_TEST_SUITE_P(Paths, FaultMatrix, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                             return std::string(info.param ? "UsbPath" : "ManualPath");
-                         });
+    // Every operation that the machine has is met, or named with why not;
+    // each that Windows can fail and that a starting point calls has failed.
+    for (const std::string& operation : SimCallRecord::AllOperations()) {
+        bool unreached = kUnreached.count(operation) != 0;
+        if (!seen.count(operation) && !unreached) ADD_FAILURE() << "no path calls " << operation;
+        if (seen.count(operation) && unreached) ADD_FAILURE() << operation << " is called, and listed as unreached";
+        if (seen.count(operation) && !SimCallRecord::ErrorsOf(operation).empty() && !faulted.count(operation))
+            ADD_FAILURE() << "no fault of " << operation << " was injected";
+    }
+    std::string covered;
+    for (const std::string& operation : faulted) covered += (covered.empty() ? "" : ", ") + operation;
+    std::cout << "fault matrix: " << allRuns << " runs, " << allInjected << " faults injected; " << seen.size()
+              << " of "
+              << SimCallRecord::AllOperations().size() << " operations called, " << faulted.size()
+              << " of them failed: " << covered << std::endl;
+}
 
 }  // namespace

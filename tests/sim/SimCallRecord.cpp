@@ -26,11 +26,92 @@ const std::set<std::string>& Operations()
         "IShellLinkA::SetDescription", "IShellLinkA::SetWorkingDirectory", "IShellLinkA::SetArguments",
         "IShellLinkA::Release", "IPersistFile::Save",
         // process
-        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin", "InitCommonControls", "_mbsicmp", "Sleep", "Exit",
+        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin",
+        "InitCommonControls", "_mbsicmp", "Sleep", "Exit", "GetLastError", "GetCurrentProcess", "WriteStdout",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
+        "DialogBoxParam", "CreateDialogParam", "EndDialog", "DestroyWindow", "ShowWindow", "RedrawWindow",
+        "IsWindowVisible", "IsIconic", "EnableWindow", "IsWindowEnabled", "GetWindowStyle", "GetDlgItem", "SetFocus",
+        "SendMessageA", "PostMessageA", "SetWindowTextA", "GetWindowTextA", "GetWindowTextLengthA", "BeginPaint",
+        "EndPaint", "GetClientRect", "GetSystemMetrics", "DrawIcon", "MessageBoxA", "LoadIconA", "SetWaitCursor",
+        "GetModuleFileNameA", "RunMessageLoop",
     };
     return names;
+}
+
+// Errors of the system that the program's own header has no name for.
+constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD RPC_S_SERVER_UNAVAILABLE = 1722;  // the spooler service is not running
+constexpr DWORD ERROR_RESOURCE_NAME_NOT_FOUND = 1814;
+constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
+
+// How Windows fails each operation that it fails at all. Whatever is not
+// named here is an operation that Windows gives no failure for: a void one,
+// the last error, the pseudo-handle of the process, the link object's
+// Release, and the window operations that fail only for a handle that is no
+// window of the calling thread (EndDialog, ShowWindow, GetDlgItem ...).
+const std::map<std::string, std::vector<DWORD>>& Failures()
+{
+    const DWORD outOfMemory = 0x8007000E;  // E_OUTOFMEMORY
+    static const std::map<std::string, std::vector<DWORD>> errors = {
+        // spooler and devices
+        {"GetPrinterDriverDirectoryA", {RPC_S_SERVER_UNAVAILABLE, ERROR_INSUFFICIENT_BUFFER}},
+        {"AddPrinterDriverA", {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
+        {"AddPrinterA", {ERROR_ACCESS_DENIED, ERROR_INVALID_PARAMETER, ERROR_UNKNOWN_PORT, ERROR_UNKNOWN_PRINTER_DRIVER,
+                         ERROR_PRINTER_ALREADY_EXISTS}},
+        {"ClosePrinter", {ERROR_INVALID_HANDLE}},
+        {"SetDefaultPrinterA", {ERROR_INVALID_PRINTER_NAME}},
+        {"EnumPortsA", {RPC_S_SERVER_UNAVAILABLE, ERROR_INSUFFICIENT_BUFFER}},
+        {"SetupCopyOEMInfA", {ERROR_ACCESS_DENIED, ERROR_INSUFFICIENT_BUFFER}},
+        {"RegisterDeviceNotificationA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"UnregisterDeviceNotification", {ERROR_INVALID_HANDLE}},
+        // registry
+        {"RegOpenKeyExA", {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED}},
+        {"RegCreateKeyExA", {ERROR_ACCESS_DENIED}},
+        {"RegQueryValueExA", {ERROR_MORE_DATA, ERROR_FILE_NOT_FOUND}},
+        {"RegSetValueExA", {ERROR_ACCESS_DENIED}},
+        {"RegCloseKey", {ERROR_INVALID_HANDLE}},
+        // shell
+        {"SHFileOperationA", {ERROR_ACCESS_DENIED, 0x7C /* DE_INVALIDFILES */}},
+        {"SHCreateDirectory", {ERROR_ACCESS_DENIED}},
+        {"CreateDirectoryA", {ERROR_ACCESS_DENIED}},
+        {"ShellExecuteA", {ERROR_FILE_NOT_FOUND}},
+        {"CoInitialize", {outOfMemory}},
+        {"CoCreateInstance", {static_cast<DWORD>(REGDB_E_CLASSNOTREG), outOfMemory}},
+        {"MultiByteToWideChar", {ERROR_INSUFFICIENT_BUFFER, ERROR_NO_UNICODE_TRANSLATION}},
+        {"IShellLinkA::QueryInterface", {static_cast<DWORD>(E_NOINTERFACE)}},
+        {"IShellLinkA::SetPath", {outOfMemory}},
+        {"IShellLinkA::SetDescription", {outOfMemory}},
+        {"IShellLinkA::SetWorkingDirectory", {outOfMemory}},
+        {"IShellLinkA::SetArguments", {outOfMemory}},
+        {"IPersistFile::Save", {0x80070005 /* E_ACCESSDENIED */}},
+        // process
+        {"CreateMutexA", {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE}},
+        {"CloseHandle", {ERROR_INVALID_HANDLE}},
+        {"GetVersionExA", {ERROR_INVALID_PARAMETER}},
+        {"GetWindowsDirectoryA", {ERROR_INSUFFICIENT_BUFFER}},
+        {"IsWow64Process", {ERROR_INVALID_HANDLE}},
+        {"IsUserAnAdmin", {ERROR_ACCESS_DENIED}},
+        {"_mbsicmp", {ERROR_INVALID_PARAMETER}},
+        // windows
+        {"ImageList_LoadImageA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"ImageList_Destroy", {ERROR_INVALID_HANDLE}},
+        {"DialogBoxParam", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"CreateDialogParam", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"RedrawWindow", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"SendMessageA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"PostMessageA", {ERROR_NOT_ENOUGH_QUOTA}},
+        {"SetWindowTextA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"GetWindowTextA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"GetWindowTextLengthA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"BeginPaint", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"DrawIcon", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"GetSystemMetrics", {ERROR_INVALID_PARAMETER}},
+        {"MessageBoxA", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"LoadIconA", {ERROR_RESOURCE_NAME_NOT_FOUND}},
+        {"GetModuleFileNameA", {ERROR_INSUFFICIENT_BUFFER}},
+    };
+    return errors;
 }
 
 void RefuseUnknown(const std::string& operation)
@@ -42,6 +123,18 @@ void RefuseUnknown(const std::string& operation)
 
 bool SimCallRecord::Known(const std::string& operation) { return Operations().count(operation) != 0; }
 
+std::vector<std::string> SimCallRecord::AllOperations()
+{
+    return std::vector<std::string>(Operations().begin(), Operations().end());
+}
+
+std::vector<DWORD> SimCallRecord::ErrorsOf(const std::string& operation)
+{
+    RefuseUnknown(operation);
+    auto found = Failures().find(operation);
+    return found != Failures().end() ? found->second : std::vector<DWORD>();
+}
+
 DWORD SimCallRecord::Enter(const std::string& operation, const std::string& arguments)
 {
     RefuseUnknown(operation);
@@ -49,8 +142,20 @@ DWORD SimCallRecord::Enter(const std::string& operation, const std::string& argu
     Log(operation);
     int count = ++m_callCounts[operation];
     for (const FaultRule& rule : m_faults)
-        if (rule.operation == operation && (rule.nth == 0 || rule.nth == count)) return rule.error;
+        if (rule.operation == operation && (rule.nth == 0 || rule.nth == count) && rule.error != 0) {
+            fired.push_back(operation + " #" + std::to_string(count));
+            Log("fault " + operation);
+            return rule.error;
+        }
     return 0;
+}
+
+void SimCallRecord::Note(const std::string& operation, const std::string& arguments)
+{
+    RefuseUnknown(operation);
+    calls.push_back({operation, arguments});
+    Log(operation);
+    ++m_callCounts[operation];
 }
 
 void SimCallRecord::Log(const std::string& what) { events.push_back({clock, what}); }
@@ -59,6 +164,7 @@ void SimCallRecord::Forget()
 {
     calls.clear();
     events.clear();
+    fired.clear();
     m_callCounts.clear();
 }
 

@@ -29,8 +29,14 @@ public:
     uint64_t clock = 0;
 
     // Records a call of `operation` and answers the error that an injected
-    // fault gives this call, or 0. Unknown operation names are refused.
+    // fault gives this call, or 0. Unknown operation names are refused. The
+    // operation must answer a non-zero error as a failure of its own: the
+    // fault counts as fired ("fault <operation>" in the time line).
     DWORD Enter(const std::string& operation, const std::string& arguments);
+    // Records a call of an operation that Windows gives no failure for (a
+    // void one, or one that cannot fail for a window of the calling thread):
+    // a fault set on it never fires.
+    void Note(const std::string& operation, const std::string& arguments);
     // A screen event for the time line.
     void Log(const std::string& what);
     // Starts the record afresh: calls, events and call counts (not the faults).
@@ -55,6 +61,14 @@ public:
 
     // Every operation that the machine has; call counts and lists refuse others.
     static bool Known(const std::string& operation);
+    static std::vector<std::string> AllOperations();
+    // The errors with which Windows fails `operation`, each a fault that the
+    // operation answers with the out-values Windows sets; empty for one that
+    // Windows gives no failure for.
+    static std::vector<DWORD> ErrorsOf(const std::string& operation);
+
+    // The injected faults that fired, in order: "<operation> #<call>".
+    std::vector<std::string> fired;
 
 private:
     struct FaultRule {

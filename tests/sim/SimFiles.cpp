@@ -73,7 +73,7 @@ public:
         sim::SimCode inSimulator;
         ULONG left = --m_references;
         if (left == 0) {
-            m_files.record.Enter("IShellLinkA::Release", "last");
+            m_files.record.Note("IShellLinkA::Release", "last");
             delete this;
         }
         return left;
@@ -88,8 +88,9 @@ public:
     {
         sim::SimCode inSimulator;
         std::string path = m_files.AnsiName(fileName);
-        if (m_files.record.Enter("IPersistFile::Save", Quoted(Utf8(fileName).c_str()) + ", " + std::to_string(remember)))
-            return E_FAIL;
+        if (DWORD error = m_files.record.Enter("IPersistFile::Save",
+                                               Quoted(Utf8(fileName).c_str()) + ", " + std::to_string(remember)))
+            return static_cast<HRESULT>(error);
         std::string content = "target=" + m_target + "\ndescription=" + m_description +
                               "\nworkingDirectory=" + m_workingDirectory + "\narguments=" + m_arguments + "\n";
         if (TooLongForAFile(path)) return static_cast<HRESULT>(0x800700CE);  // ERROR_FILENAME_EXCED_RANGE
@@ -122,7 +123,8 @@ private:
     HRESULT Set(const char* operation, LPCSTR value, std::string& field)
     {
         sim::SimCode inSimulator;
-        if (m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value))) return E_FAIL;
+        if (DWORD error = m_files.record.Enter(std::string("IShellLinkA::") + operation, Quoted(value)))
+            return static_cast<HRESULT>(error);
         field = value != nullptr ? value : "";
         return S_OK;
     }

@@ -1,5 +1,6 @@
 #include "tests/sim/SimProcess.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/sim/SimCode.h"
@@ -27,6 +28,20 @@ HANDLE SimProcess::CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL bInitialOwner, LPCST
     m_nextHandle += 4;
     m_handles[handle] = name;
     return reinterpret_cast<HANDLE>(handle);
+}
+
+DWORD SimProcess::GetLastError()
+{
+    sim::SimCode inSimulator;
+    m_record.Note("GetLastError", "");
+    return m_lastError;
+}
+
+HANDLE SimProcess::GetCurrentProcess()
+{
+    sim::SimCode inSimulator;
+    m_record.Note("GetCurrentProcess", "");
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
 }
 
 BOOL SimProcess::CloseHandle(HANDLE hObject)
@@ -65,26 +80,27 @@ BOOL SimProcess::IsUserAnAdmin()
 void SimProcess::InitCommonControls()
 {
     sim::SimCode inSimulator;
-    m_record.Enter("InitCommonControls", "");
+    m_record.Note("InitCommonControls", "");
 }
 
 void SimProcess::WriteStdout(const char* text)
 {
     sim::SimCode inSimulator;
+    m_record.Note("WriteStdout", text != nullptr ? text : "");
     standardOutput += text;
 }
 
 void SimProcess::Sleep(DWORD dwMilliseconds)
 {
     sim::SimCode inSimulator;
-    m_record.Enter("Sleep", std::to_string(dwMilliseconds));
+    m_record.Note("Sleep", std::to_string(dwMilliseconds));
     m_record.clock += dwMilliseconds;
 }
 
 void SimProcess::Exit(int exitCode)
 {
     sim::SimCode inSimulator;
-    m_record.Enter("Exit", std::to_string(exitCode));
+    m_record.Note("Exit", std::to_string(exitCode));
     exited = true;
     throw SimProcessExit{exitCode};
 }
@@ -92,8 +108,13 @@ void SimProcess::Exit(int exitCode)
 UINT SimProcess::GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize)
 {
     sim::SimCode inSimulator;
-    if (DWORD error = m_record.Enter("GetWindowsDirectoryA", std::to_string(uSize))) return SetLastError(error), 0;
     UINT needed = static_cast<UINT>(windowsDirectory.size() + 1);
+    if (DWORD error = m_record.Enter("GetWindowsDirectoryA", std::to_string(uSize))) {
+        // A folder that does not fit (a terminal server's own Windows folder
+        // per user): the size it needs, NUL included, and nothing copied.
+        if (error == ERROR_INSUFFICIENT_BUFFER) return std::max(needed, uSize + 1);
+        return SetLastError(error), 0;
+    }
     // Too small a buffer: the size needed, NUL included, and nothing copied.
     if (lpBuffer == nullptr || uSize < needed) return needed;
     std::memcpy(lpBuffer, windowsDirectory.c_str(), needed);

@@ -49,12 +49,12 @@ public:
     void SetLastError(DWORD error) { m_lastError = error; }
 
     HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES lpMutexAttributes, BOOL bInitialOwner, LPCSTR lpName) override;
-    DWORD GetLastError() override { return m_lastError; }
+    DWORD GetLastError() override;
     BOOL CloseHandle(HANDLE hObject) override;
     BOOL GetVersionExA(OSVERSIONINFOA* lpVersionInformation) override;
     UINT GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) override;
     BOOL IsUserAnAdmin() override;
-    HANDLE GetCurrentProcess() override { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+    HANDLE GetCurrentProcess() override;
     BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override;
     void InitCommonControls() override;
     int _mbsicmp(const unsigned char* string1, const unsigned char* string2) override;

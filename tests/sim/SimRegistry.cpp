@@ -1,5 +1,6 @@
 #include "tests/sim/SimRegistry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "tests/sim/SimCode.h"
@@ -120,8 +121,10 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
     sim::SimCode inSimulator;
     std::string path = KeyPath(hKey, lpSubKey);
     if (DWORD error = m_record.Enter("RegOpenKeyExA", Quoted(path.c_str()) + ", " + std::to_string(ulOptions) + ", " +
-                                                          std::to_string(samDesired)))
+                                                          std::to_string(samDesired))) {
+        if (phkResult != nullptr) *phkResult = nullptr;  // no key on failure
         return static_cast<LSTATUS>(error);
+    }
     if (path.empty()) return ERROR_INVALID_HANDLE;
     if (!KeyExists(path)) return ERROR_FILE_NOT_FOUND;
     *phkResult = NewHandle(path, samDesired);
@@ -134,8 +137,10 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lp
     sim::SimCode inSimulator;
     std::string path = KeyPath(hKey, lpSubKey);
     if (DWORD error = m_record.Enter("RegCreateKeyExA", Quoted(path.c_str()) + ", " + Quoted(lpClass) + ", " +
-                                                            std::to_string(dwOptions) + ", " + std::to_string(samDesired)))
+                                                            std::to_string(dwOptions) + ", " + std::to_string(samDesired))) {
+        if (phkResult != nullptr) *phkResult = nullptr;  // no key on failure
         return static_cast<LSTATUS>(error);
+    }
     if (path.empty()) return ERROR_INVALID_HANDLE;
     bool existed = KeyExists(path);
     AddKey(path);
@@ -151,8 +156,17 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
     std::string key = OpenKeyName(hKey);
     if (DWORD error = m_record.Enter("RegQueryValueExA", (key.empty() ? std::string("?") : key) + ", " +
                                                              Quoted(lpValueName) + ", " +
-                                                             std::to_string(lpcbData ? *lpcbData : 0)))
+                                                             std::to_string(lpcbData ? *lpcbData : 0))) {
+        // A value that outgrew the buffer: the size it needs, and the
+        // buffer's contents undefined (here: letters that are no data).
+        if (error == ERROR_MORE_DATA && lpcbData != nullptr) {
+            const SimRegistryValue* value = key.empty() ? nullptr : Value(key, lpValueName ? lpValueName : "");
+            DWORD size = value != nullptr ? static_cast<DWORD>(value->data.size()) : 0;
+            if (lpData != nullptr) std::memset(lpData, 'Z', *lpcbData);
+            *lpcbData = std::max(size, *lpcbData + 1);
+        }
         return static_cast<LSTATUS>(error);
+    }
     if (key.empty()) return ERROR_INVALID_HANDLE;
     if (!(OpenHandle(hKey)->access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
     const SimRegistryValue* value = Value(key, lpValueName ? lpValueName : "");

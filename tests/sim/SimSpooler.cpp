@@ -62,8 +62,12 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWO
     sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("GetPrinterDriverDirectoryA", Quoted(pName) + ", " + Quoted(pEnvironment) + ", " +
                                                                        std::to_string(Level) + ", " +
-                                                                       std::to_string(cbBuf)))
+                                                                       std::to_string(cbBuf))) {
+        // Too small a buffer, also for one sized by an earlier call: the size needed.
+        if (error == ERROR_INSUFFICIENT_BUFFER && pcbNeeded != nullptr)
+            *pcbNeeded = std::max(static_cast<DWORD>(driverDirectory.size() + 1), cbBuf + 1);
         return Failed(error);
+    }
     if (Level != 1) return Failed(ERROR_INVALID_LEVEL);
     DWORD needed = static_cast<DWORD>(driverDirectory.size() + 1);
     *pcbNeeded = needed;
@@ -138,7 +142,7 @@ HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
     if (Queue(info->pPrinterName) != nullptr) return Failed(ERROR_PRINTER_ALREADY_EXISTS), nullptr;
     bool portKnown = false;
     for (const SimPort& port : ports)
-        portKnown |= info->pPortName != nullptr && Lower(port.name) == Lower(info->pPortName);
+        portKnown |= Known(port) && info->pPortName != nullptr && Lower(port.name) == Lower(info->pPortName);
     if (!portKnown) return Failed(ERROR_UNKNOWN_PORT), nullptr;
     if (info->pDriverName == nullptr || Driver(info->pDriverName) == nullptr)
         return Failed(ERROR_UNKNOWN_PRINTER_DRIVER), nullptr;
@@ -192,12 +196,21 @@ BOOL SimSpooler::EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf,
 {
     sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("EnumPortsA", Quoted(pName) + ", " + std::to_string(Level) + ", " +
-                                                       std::to_string(cbBuf)))
+                                                       std::to_string(cbBuf))) {
+        // A port added since the size was asked: the size needed now, and no entry.
+        if (error == ERROR_INSUFFICIENT_BUFFER && pcbNeeded != nullptr && pcReturned != nullptr) {
+            *pcbNeeded = cbBuf + static_cast<DWORD>(sizeof(PORT_INFO_2A)) + 16;
+            *pcReturned = 0;
+        }
         return Failed(error);
+    }
     if (Level != 2) return Failed(ERROR_INVALID_LEVEL);
-    // The records first, their strings packed at the end of the buffer.
-    DWORD needed = static_cast<DWORD>(ports.size() * sizeof(PORT_INFO_2A));
+    std::vector<SimPort> known;
     for (const SimPort& port : ports)
+        if (Known(port)) known.push_back(port);
+    // The records first, their strings packed at the end of the buffer.
+    DWORD needed = static_cast<DWORD>(known.size() * sizeof(PORT_INFO_2A));
+    for (const SimPort& port : known)
         needed += static_cast<DWORD>(port.name.size() + port.monitor.size() + port.description.size() + 3);
     *pcbNeeded = needed;
     *pcReturned = 0;
@@ -210,14 +223,14 @@ BOOL SimSpooler::EnumPortsA(LPSTR pName, DWORD Level, LPBYTE pPort, DWORD cbBuf,
         std::memcpy(strings, text.c_str(), text.size() + 1);
         return strings;
     };
-    for (size_t i = 0; i < ports.size(); ++i) {
-        records[i].pPortName = pack(ports[i].name);
-        records[i].pMonitorName = pack(ports[i].monitor);
-        records[i].pDescription = pack(ports[i].description);
+    for (size_t i = 0; i < known.size(); ++i) {
+        records[i].pPortName = pack(known[i].name);
+        records[i].pMonitorName = pack(known[i].monitor);
+        records[i].pDescription = pack(known[i].description);
         records[i].fPortType = 0x3;  // write, read
         records[i].Reserved = 0;
     }
-    *pcReturned = static_cast<DWORD>(ports.size());
+    *pcReturned = static_cast<DWORD>(known.size());
     return TRUE;
 }
 
@@ -230,8 +243,12 @@ BOOL SimSpooler::SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaL
                                                              Quoted(OEMSourceMediaLocation) + ", " +
                                                              std::to_string(OEMSourceMediaType) + ", " +
                                                              std::to_string(CopyStyle) + ", " +
-                                                             std::to_string(DestinationInfFileNameSize)))
+                                                             std::to_string(DestinationInfFileNameSize))) {
+        // The stored name does not fit: the size it needs.
+        if (error == ERROR_INSUFFICIENT_BUFFER && RequiredSize != nullptr)
+            *RequiredSize = DestinationInfFileNameSize + 1;
         return Failed(error);
+    }
     if (SourceInfFileName == nullptr || !m_files.FileExists(SourceInfFileName)) return Failed(ERROR_FILE_NOT_FOUND);
     std::string content = m_files.FileContent(SourceInfFileName);
     std::string stored;

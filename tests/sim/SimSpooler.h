@@ -14,6 +14,9 @@ struct SimPort {
     std::string name;
     std::string monitor;
     std::string description;
+    // The clock time from which the spooler knows the port: a USB port whose
+    // monitor is still being set up when the printer has arrived.
+    uint64_t knownFrom = 0;
 };
 
 struct SimDriver {
@@ -86,8 +89,11 @@ public:
     int OpenPrinters() const { return static_cast<int>(m_printers.size()); }
 
 private:
+    bool Known(const SimPort& port) const { return port.knownFrom <= m_record.clock; }
+    // Every failure is in the time line ("answered 1796"), right after its call.
     BOOL Failed(DWORD error)
     {
+        m_record.Log("answered " + std::to_string(error));
         m_process.SetLastError(error);
         return FALSE;
     }

@@ -9,6 +9,9 @@
 
 namespace {
 
+// What Windows answers for a handle that is no window.
+constexpr DWORD kInvalidWindowHandle = 1400;  // ERROR_INVALID_WINDOW_HANDLE
+
 // Dialog base units of "MS Shell Dlg" at 8 points on a 96 DPI screen.
 constexpr int kBaseUnitX = 6;
 constexpr int kBaseUnitY = 13;
@@ -52,6 +55,19 @@ LONG StyleBits(const std::set<std::string>& styles)
 }  // namespace
 
 SimWindows::SimWindows(SimCallRecord& record, SimProcess& process) : m_record(record), m_process(process) {}
+
+// Only the program's own calls are its operations: what the machine does
+// with its windows meanwhile (a dialog's loop showing it, the user's clicks)
+// is neither recorded nor failed.
+DWORD SimWindows::Entered(bool program, const char* operation, const std::string& arguments)
+{
+    return program ? m_record.Enter(operation, arguments) : 0;
+}
+
+void SimWindows::Noted(bool program, const char* operation, const std::string& arguments)
+{
+    if (program) m_record.Note(operation, arguments);
+}
 
 const ResourceScript& SimWindows::Resources() const
 {
@@ -198,7 +214,12 @@ void SimWindows::Initialise(SimWindow& dialog)
 
 INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "DialogBoxParam", std::to_string(templateId))) {
+        m_process.SetLastError(error);
+        return -1;  // no dialog
+    }
     HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return -1;
     SimWindow& dialog = Checked(hwnd);
@@ -218,7 +239,12 @@ INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget*
 
 HWND SimWindows::CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "CreateDialogParam", std::to_string(templateId))) {
+        m_process.SetLastError(error);
+        return nullptr;
+    }
     HWND hwnd = CreateFromTemplate(templateId, parent, target);
     if (hwnd == nullptr) return nullptr;
     SimWindow& dialog = Checked(hwnd);
@@ -229,7 +255,9 @@ HWND SimWindows::CreateDialogParam(UINT templateId, HWND parent, IMessageTarget*
 
 BOOL SimWindows::EndDialog(HWND hwnd, INT_PTR result)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "EndDialog", std::to_string(result));
     SimWindow* dialog = Window(hwnd);
     if (dialog == nullptr || dialog->target == nullptr) return FALSE;
     dialog->ended = true;
@@ -268,7 +296,9 @@ int SimWindows::LiveWindows() const
 
 BOOL SimWindows::DestroyWindow(HWND hwnd)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "DestroyWindow", "");
     SimWindow* window = Window(hwnd);
     if (window == nullptr || window->destroyed) return FALSE;
     if (window->target != nullptr) Destroy(*window);
@@ -280,7 +310,11 @@ BOOL SimWindows::DestroyWindow(HWND hwnd)
 
 BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "ShowWindow", std::to_string(cmdShow));
+    // A handle that is no window, such as that of a dialog that could not be made.
+    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     SimWindow& window = Checked(hwnd);
     bool wasVisible = window.visible;
     if (cmdShow == SW_HIDE) {
@@ -307,7 +341,10 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
 
 BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "RedrawWindow", Hex(flags))) return m_process.SetLastError(error), FALSE;
+    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     SimWindow& window = Checked(hwnd);
     if ((flags & RDW_UPDATENOW) && window.visible) {
         window.painted = true;
@@ -318,17 +355,27 @@ BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
 
 BOOL SimWindows::IsWindowVisible(HWND hwnd)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "IsWindowVisible", "");
     SimWindow& window = Checked(hwnd);
     if (!window.visible || window.destroyed) return FALSE;
     return window.target != nullptr || window.parent == nullptr ? TRUE : IsWindowVisible(window.parent);
 }
 
-BOOL SimWindows::IsIconic(HWND hwnd) { return Checked(hwnd).iconic ? TRUE : FALSE; }
+BOOL SimWindows::IsIconic(HWND hwnd)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "IsIconic", "");
+    return Checked(hwnd).iconic ? TRUE : FALSE;
+}
 
 BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "EnableWindow", std::to_string(enable));
     SimWindow& window = Checked(hwnd);
     bool wasDisabled = !window.enabled;
     window.enabled = enable != FALSE;
@@ -336,11 +383,19 @@ BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
     return wasDisabled ? TRUE : FALSE;
 }
 
-BOOL SimWindows::IsWindowEnabled(HWND hwnd) { return Checked(hwnd).enabled ? TRUE : FALSE; }
+BOOL SimWindows::IsWindowEnabled(HWND hwnd)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "IsWindowEnabled", "");
+    return Checked(hwnd).enabled ? TRUE : FALSE;
+}
 
 LONG SimWindows::GetWindowStyle(HWND hwnd)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "GetWindowStyle", "");
     SimWindow& window = Checked(hwnd);
     LONG style = StyleBits(window.styles);
     if (window.visible) style |= 0x10000000;
@@ -350,7 +405,9 @@ LONG SimWindows::GetWindowStyle(HWND hwnd)
 
 HWND SimWindows::GetDlgItem(HWND dialog, int id)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "GetDlgItem", std::to_string(id));
     for (auto& [handle, window] : m_windows)
         if (window.parent == dialog && window.target == nullptr && window.id == id && !window.destroyed) return window.hwnd;
     return nullptr;
@@ -358,7 +415,9 @@ HWND SimWindows::GetDlgItem(HWND dialog, int id)
 
 HWND SimWindows::SetFocus(HWND hwnd)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "SetFocus", "");
     SimWindow& window = Checked(hwnd);
     SimWindow& dialog = window.target != nullptr ? window : Checked(window.parent);
     HWND previous = dialog.focus;
@@ -368,8 +427,26 @@ HWND SimWindows::SetFocus(HWND hwnd)
 
 LRESULT SimWindows::SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     SimWindow& window = Checked(hwnd);
+    // Only what a control must find memory for can fail: the control then
+    // answers its own failure value, and nothing changes.
+    LRESULT failure = 0;
+    bool canFail = window.target == nullptr;
+    switch (message) {
+    case WM_SETTEXT: failure = FALSE; break;
+    case LB_INSERTSTRING: failure = -2; break;  // LB_ERRSPACE
+    case LVM_INSERTITEMA:
+    case TCM_INSERTITEMA: failure = -1; break;
+    default: canFail = false; break;
+    }
+    if (!canFail) {
+        Noted(program, "SendMessageA", Label(window) + " " + Hex(message));
+    } else if (DWORD error = Entered(program, "SendMessageA", Label(window) + " " + Hex(message))) {
+        m_process.SetLastError(error);
+        return failure;
+    }
     if (window.destroyed) return 0;
     if (window.target == nullptr) return ControlMessage(window, message, wParam, lParam);
     LRESULT result = 0;
@@ -560,7 +637,10 @@ LRESULT SimWindows::ControlMessage(SimWindow& control, UINT message, WPARAM wPar
 
 BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    // The thread's message queue is full.
+    if (DWORD error = Entered(program, "PostMessageA", Hex(message))) return m_process.SetLastError(error), FALSE;
     SimWindow* window = Window(hwnd);
     if (window == nullptr || window->destroyed) return FALSE;
     m_record.Log("post " + Label(*window) + " " + Hex(message));
@@ -569,31 +649,50 @@ BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
 
 BOOL SimWindows::SetWindowTextA(HWND hwnd, LPCSTR text)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "SetWindowTextA", text != nullptr ? text : ""))
+        return m_process.SetLastError(error), FALSE;
     return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
 int SimWindows::GetWindowTextA(HWND hwnd, LPSTR buffer, int size)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "GetWindowTextA", std::to_string(size))) {
+        if (buffer != nullptr && size > 0) buffer[0] = '\0';
+        return m_process.SetLastError(error), 0;
+    }
     return static_cast<int>(SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
-int SimWindows::GetWindowTextLengthA(HWND hwnd) { return static_cast<int>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0)); }
+int SimWindows::GetWindowTextLengthA(HWND hwnd)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "GetWindowTextLengthA", "")) return m_process.SetLastError(error), 0;
+    return static_cast<int>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0));
+}
 
 // ---------------------------------------------------------------- painting
 
 HDC SimWindows::BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     *paint = PAINTSTRUCT{};
+    // No display device context is to be had.
+    if (Entered(program, "BeginPaint", "")) return nullptr;
     paint->hdc = reinterpret_cast<HDC>(hwnd);  // one device context per window will do
     return paint->hdc;
 }
 
 BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "EndPaint", "");
     SimWindow& window = Checked(hwnd);
     window.painted = true;
     m_record.Log("paint " + Label(window));
@@ -602,17 +701,28 @@ BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
 
 BOOL SimWindows::GetClientRect(HWND hwnd, RECT* rect)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "GetClientRect", "");
     SimWindow& window = Checked(hwnd);
     *rect = RECT{0, 0, window.width * kBaseUnitX / 4, window.height * kBaseUnitY / 8};
     return TRUE;
 }
 
-int SimWindows::GetSystemMetrics(int index) { return index == SM_CXICON || index == SM_CYICON ? 32 : 0; }
+int SimWindows::GetSystemMetrics(int index)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    // A failure answers 0, with no last error.
+    if (Entered(program, "GetSystemMetrics", std::to_string(index))) return 0;
+    return index == SM_CXICON || index == SM_CYICON ? 32 : 0;
+}
 
 BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "DrawIcon", "")) return m_process.SetLastError(error), FALSE;
     drawnIcons.push_back({reinterpret_cast<HWND>(dc), x, y, icon});
     return TRUE;
 }
@@ -621,7 +731,10 @@ BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
 
 int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    // Without memory for the box nothing is shown, and the answer is 0.
+    if (DWORD error = Entered(program, "MessageBoxA", text ? text : "")) return m_process.SetLastError(error), 0;
     size_t index = boxes.size();
     boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0, m_record.clock});
     m_record.Log(std::string("box ") + (text ? text : ""));
@@ -645,7 +758,10 @@ int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 HICON SimWindows::LoadIconA(UINT resourceId)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "LoadIconA", std::to_string(resourceId)))
+        return m_process.SetLastError(error), nullptr;
     if (!Resources().icons.count(static_cast<int>(resourceId))) return nullptr;
     return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x70000 + resourceId));
 }
@@ -655,7 +771,8 @@ HIMAGELIST SimWindows::ImageList_LoadImageA(UINT resourceId, int cx, int grow, C
     sim::SimCode inSimulator;
     std::ostringstream arguments;
     arguments << resourceId << ", " << cx << ", " << grow << ", " << Hex(mask) << ", " << type << ", " << flags;
-    if (m_record.Enter("ImageList_LoadImageA", arguments.str())) return nullptr;
+    if (DWORD error = m_record.Enter("ImageList_LoadImageA", arguments.str()))
+        return m_process.SetLastError(error), nullptr;
     if (!Resources().bitmaps.count(static_cast<int>(resourceId))) return nullptr;
     HIMAGELIST list = reinterpret_cast<HIMAGELIST>(m_nextImageList);
     m_nextImageList += 4;
@@ -678,21 +795,34 @@ BOOL SimWindows::ImageList_Destroy(HIMAGELIST list)
 
 void SimWindows::SetWaitCursor(bool wait)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "SetWaitCursor", wait ? "wait" : "normal");
     waitCursor = wait;
     m_record.Log(wait ? "cursor wait" : "cursor normal");
 }
 
 DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "GetModuleFileNameA", std::to_string(size))) {
+        // Too small a buffer: the name cut to it, its size answered.
+        if (error == ERROR_INSUFFICIENT_BUFFER && buffer != nullptr && size > 0) {
+            CopyText(m_process.modulePath.substr(0, size / 2), buffer, size);
+            return m_process.SetLastError(error), size;
+        }
+        return m_process.SetLastError(error), 0;
+    }
     CopyText(m_process.modulePath, buffer, size);
     return static_cast<DWORD>(std::min<size_t>(m_process.modulePath.size(), size));
 }
 
 int SimWindows::RunMessageLoop()
 {
+    const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
+    Noted(program, "RunMessageLoop", "");
     // A program's own message loop runs until the user has nothing more to do.
     while (Input().HasMore()) Input().Next(nullptr);
     return 0;

@@ -162,6 +162,10 @@ public:
     int RunMessageLoop() override;
 
 private:
+    // A call that the program made (`program`) is recorded, and answered
+    // with an injected fault's error (Entered) or never fails (Noted).
+    DWORD Entered(bool program, const char* operation, const std::string& arguments);
+    void Noted(bool program, const char* operation, const std::string& arguments);
     HWND CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target);
     void Initialise(SimWindow& dialog);
     void Destroy(SimWindow& dialog);
