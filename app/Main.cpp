@@ -31,9 +31,11 @@ CSetupApp theApp;
 // exception's demangled type, which links its demangler: a third of the
 // program's code. Nothing escapes our callbacks; should anything reach
 // terminate, ending at once is all there is to do.
+// NOLINTBEGIN(bugprone-reserved-identifier, cert-dcl37-c, cert-dcl51-cpp): the run time's own name, replaced.
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
+// NOLINTEND(bugprone-reserved-identifier, cert-dcl37-c, cert-dcl51-cpp)
 
 // The run time's own throw points. Its versions throw the standard library's
 // error classes, which carry their messages in a second string implementation
@@ -41,6 +43,10 @@ void __verbose_terminate_handler() { std::abort(); }
 // only for a size or position that no string of ours can have: for the
 // program each is a string that cannot grow, which it already answers as an
 // allocation failure, a no. The run time's other throw points keep their kind.
+// These replace the run time's own definitions of its own names in its own
+// namespace, which is the point, and the variadic one keeps the run time's
+// signature:
+// NOLINTBEGIN(bugprone-reserved-identifier, cert-dcl37-c, cert-dcl51-cpp, cert-dcl58-cpp, cert-dcl50-cpp)
 namespace std {
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
@@ -58,6 +64,7 @@ void __throw_range_error(const char*) { throw bad_alloc(); }
 void __throw_overflow_error(const char*) { throw bad_alloc(); }
 void __throw_underflow_error(const char*) { throw bad_alloc(); }
 }  // namespace std
+// NOLINTEND(bugprone-reserved-identifier, cert-dcl37-c, cert-dcl51-cpp, cert-dcl58-cpp, cert-dcl50-cpp)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {

@@ -2,13 +2,12 @@
 // printer's keys: keys present or missing, values of any type and size.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "framework/Afx.h"
 #include "ports/PrinterConnection.h"
-#include "tests/sim/SimMachine.h"
+#include "tests/fuzz/FuzzTarget.h"
 
 namespace {
 
@@ -26,12 +25,12 @@ void MaybeValue(FuzzedDataProvider& input, SimRegistry& registry, const std::str
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+// The port the lookup answers: "USB003", or "FALSE".
+std::string FuzzOutcome(const uint8_t* data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     SimMachine machine;
     InstallPlatform(machine.Services());
-    CWinApp app("Fuzz");
 
     std::string key = kClassKey;
     if (input.ConsumeBool()) machine.registry.AddKey(key);
@@ -45,9 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (input.ConsumeBool()) machine.registry.AddKey(reference + "\\Device Parameters");
     MaybeValue(input, machine.registry, reference + "\\Device Parameters", "Port Number");
 
-    CPrinterConnection connection;
-    std::string port = connection.FindUsbPort();
+    std::string port;
+    {
+        CWinApp app("Fuzz");
+        CPrinterConnection connection;
+        port = connection.FindUsbPort();
+    }
     bool wellFormed = port == "FALSE" || (port.size() >= 6 && port.compare(0, 3, "USB") == 0);
     if (!wellFormed || machine.registry.OpenKeys() != 0) std::abort();
-    return 0;
+    CheckAfterInput(machine);
+    return port;
 }
