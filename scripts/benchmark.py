@@ -46,8 +46,9 @@ def automate(wine, *args, timeout=60):
     return result
 
 
-def watch(wine, title, text, timeout_ms=30000):
-    return wine.spawn("wine", os.path.join(wine.tools, "automate.exe"), "wait", title, text, str(timeout_ms))
+def watch(wine, title, text, timeout_ms=30000, shot=None):
+    extra = [wine.windows_path(wine.shot_path(shot, ".bmp"))] if shot else []
+    return wine.spawn("wine", os.path.join(wine.tools, "automate.exe"), "wait", title, text, str(timeout_ms), *extra)
 
 
 def shown(watcher):
@@ -55,6 +56,18 @@ def shown(watcher):
     if result.returncode != 0:
         raise RuntimeError("the window did not show: " + result.stderr)
     return result.stdout.split()[0], at(result)
+
+
+def same_screens(wine, first, second):
+    pictures = []
+    for name in (first, second):
+        wine.to_png(name)
+        pictures.append(wine.shot_path(name, ".png"))
+    result = subprocess.run(["compare", "-metric", "AE", pictures[0], pictures[1], "null:"], capture_output=True,
+                            text=True, timeout=60)
+    if result.returncode != 0:
+        raise RuntimeError("the yardstick's model dialog is not Setup's (%s pixels differ): see %s" % (
+            result.stderr.strip(), " and ".join(pictures)))
 
 
 def cpu_ms(program):
@@ -67,9 +80,9 @@ def cpu_ms(program):
     return (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
 
 
-def plain_screens(wine):
+def plain_screens(wine, shot=None):
     """One start of the yardstick, to its visible model dialog."""
-    watcher = watch(wine, "Corvex Printer Driver - Setup", "Version 2.01 (9W)")
+    watcher = watch(wine, "Corvex Printer Driver - Setup", "Version 2.01 (9W)", shot=shot)
     time.sleep(0.3)  # the watcher runs before the program starts
     started = time.time() * 1000
     program = wine.spawn("wine", os.path.join(wine.tools, "PlainScreens.exe"), cwd=wine.package)
@@ -82,9 +95,9 @@ def plain_screens(wine):
     return visible - started, cpu
 
 
-def setup_run(wine):
+def setup_run(wine, shot=None):
     """One start of Setup.exe down the manual path: start-up, working set, installation."""
-    watcher = watch(wine, "Corvex Printer Driver - Setup", "Version 2.01 (9W)")
+    watcher = watch(wine, "Corvex Printer Driver - Setup", "Version 2.01 (9W)", shot=shot)
     time.sleep(0.3)
     started = time.time() * 1000
     setup = wine.start_setup()
@@ -132,9 +145,11 @@ def main():
         wine.lay_out_package()
         shutil.copy(os.path.join(wine.binaries, "PlainScreens.exe"), wine.tools)
         wine.create_prefix()
-        # A first start of each warms Wine's caches; it is not counted.
-        plain_screens(wine)
-        setup_run(wine)
+        # A first start of each warms Wine's caches; it is not counted. Its
+        # pictures show that the yardstick's model dialog is Setup's, pixel for pixel.
+        plain_screens(wine, shot="plain-model-dialog")
+        setup_run(wine, shot="setup-model-dialog")
+        same_screens(wine, "plain-model-dialog", "setup-model-dialog")
         print("run | start to model dialog: plain Win32, Setup.exe, difference | CPU time to it: plain Win32, "
               "Setup.exe, difference | installation", flush=True)
         for run in range(1, runs + 1):
