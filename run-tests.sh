@@ -4,7 +4,9 @@
 # sanitizer build and the fuzzing targets (clang, libFuzzer), then runs the
 # native scenario tests (plain and under AddressSanitizer and
 # UndefinedBehaviorSanitizer), each fuzzing target for a minute, the static
-# checks of both Setup.exe and the end-to-end runs under Wine on Xvfb.
+# checks of both Setup.exe, the x64 build again from a copy of the tree in
+# another folder (it must give the same bytes) and the signing steps in that
+# copy, and the end-to-end runs under Wine on Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh

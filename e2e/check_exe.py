@@ -108,6 +108,21 @@ def version_record(data):
     return found
 
 
+def pe_checksum(data):
+    """The PE checksum as the loader's CheckSumMappedFile computes it: the file's
+    16-bit words summed with carries folded back, its own field left out, plus
+    the file's length."""
+    field = struct.unpack_from("<I", data, 0x3C)[0] + 24 + 64
+    padded = data + b"\0" * (len(data) % 2)
+    total = 0
+    for offset, (word,) in enumerate(struct.iter_unpack("<H", padded)):
+        if offset * 2 in (field, field + 2):
+            continue
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    return ((total & 0xFFFF) + (total >> 16) + len(data)) & 0xFFFFFFFF
+
+
 def dialog_style(data, dialog_id):
     """The style of an extended dialog template (DLGTEMPLATEEX)."""
     template = resource(data, 5, dialog_id)
@@ -137,6 +152,13 @@ def main():
 
     check("built for " + architecture, "file format " + file_format in headers, headers.splitlines()[1:2])
     check("a GUI program", re.search(r"Subsystem\s+0+2\s", headers) is not None)
+    # Reproducible builds: a link time in the header would differ from build
+    # to build, and so would the checksum over it.
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    stamp, checksum = struct.unpack_from("<I", data, pe + 8)[0], struct.unpack_from("<I", data, pe + 24 + 64)[0]
+    check("no link time in the PE header", stamp == 0, "0x%08X" % stamp)
+    check("the PE checksum is the file's", checksum == pe_checksum(data),
+          "0x%08X, computed 0x%08X" % (checksum, pe_checksum(data)))
     imports = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
     print("imports: " + ", ".join(sorted(imports)))
     check("imports only DLLs the system maps from its own directory", imports <= KNOWN_DLLS,
