@@ -119,7 +119,7 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD dwOptions,
+LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                                      REGSAM samDesired, LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     sim::SimCode inSimulator;
@@ -127,6 +127,8 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lp
     if (DWORD error = m_record.Enter("RegCreateKeyExA", Quoted(path.c_str()) + ", " + Quoted(lpClass) + ", " +
                                                             std::to_string(dwOptions) + ", " + std::to_string(samDesired)))
         return static_cast<LSTATUS>(error);
+    // The reserved parameter must be zero, or the call is refused.
+    if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (path.empty()) return ERROR_INVALID_HANDLE;
     bool existed = KeyExists(path);
     AddKey(path);
@@ -160,7 +162,7 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                                     DWORD cbData)
 {
     sim::SimCode inSimulator;
@@ -169,6 +171,7 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
                                                            Quoted(lpValueName) + ", " + std::to_string(dwType) + ", " +
                                                            std::to_string(cbData)))
         return static_cast<LSTATUS>(error);
+    if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (key.empty()) return ERROR_INVALID_HANDLE;
     SetValue(key, lpValueName ? lpValueName : "", dwType, std::vector<BYTE>(lpData, lpData + cbData));
     return ERROR_SUCCESS;

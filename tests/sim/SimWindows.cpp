@@ -686,7 +686,9 @@ DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
 int SimWindows::RunMessageLoop()
 {
     sim::SimCode inSimulator;
-    // A program's own message loop runs until the user has nothing more to do.
+    // A program's own message loop runs until WM_QUIT, which nothing of this
+    // program posts: once the user has nothing more to do, the process
+    // would wait for ever, with or without a window.
     while (Input().HasMore()) Input().Next(nullptr);
-    return 0;
+    throw SimScriptExhausted("the application's message loop waits for a WM_QUIT that nothing posts");
 }
