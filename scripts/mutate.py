@@ -18,7 +18,7 @@ The mutants:
                swapped where they are arguments or initialisers
   drop-call    a call whose result is unused dropped
 
-Usage: scripts/mutate.py [N] [--ids 3,17] [--file install/] [--list]
+Usage: scripts/mutate.py [N] [--ids 3,17] [--file install/] [--rerun RESULTS] [--list]
 With N, a sample of N mutants seeded by the commit (the same commit gives the
 same sample); without, all of them. The report goes to build/mutation/report.md.
 Survivors named in scripts/mutation-survivors.txt are marked as accepted there;
@@ -477,6 +477,8 @@ def main():
     parser.add_argument("sample", nargs="?", type=int, help="how many mutants, sampled by the commit's hash")
     parser.add_argument("--ids", help="only these mutants (comma-separated ids, as --list shows them)")
     parser.add_argument("--file", help="only mutants in files whose path starts so")
+    parser.add_argument("--rerun", metavar="RESULTS",
+                        help="only the survivors of an earlier run (its results.json), found again by their keys")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--seed", help="the sample's seed (default: the commit hash)")
     options = parser.parse_args()
@@ -495,6 +497,11 @@ def main():
     if options.ids:
         wanted = {int(i) for i in options.ids.split(",") if i.strip()}
         mutants = [m for m in mutants if m["id"] in wanted]
+    if options.rerun:
+        with open(options.rerun) as f:
+            wanted = {r["key"] for r in json.load(f) if r["outcome"] == "survived"}
+        mutants = [m for m in mutants if m["key"] in wanted]
+        log("%d of the %d survivors found again" % (len(mutants), len(wanted)))
     total = len(mutants)
     commit = subprocess.run(["git", "rev-parse", "HEAD"], cwd=ROOT, stdout=subprocess.PIPE,
                             text=True).stdout.strip()
