@@ -343,6 +343,11 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRecord{"NotLinked", [](SimRegistry& r) { r.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 0); }},
         BrokenRecord{"NoLinkedValue",
                      [](SimRegistry& r) { r.DeleteValue(kInterfaceKey + "\\#\\Control", "Linked"); }},
+        // A value without data reads as nothing: not 1, so not linked.
+        BrokenRecord{"LinkedWithoutData",
+                     [](SimRegistry& r) {
+                         r.SetValue(kInterfaceKey + "\\#\\Control", "Linked", REG_DWORD, std::vector<BYTE>());
+                     }},
         BrokenRecord{"NoParametersKey",
                      [](SimRegistry& r) { r.DeleteKey(kInterfaceKey + "\\#\\Device Parameters"); }},
         BrokenRecord{"NoPortNumber",
