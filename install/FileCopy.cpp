@@ -56,9 +56,9 @@ void CFileCopy::StageDriverFiles()
 
 bool CFileCopy::QueryDriverDirectory() { return ::QueryDriverDirectory(DriverDirectory); }
 
+// Only after QueryDriverDirectory has found the directory.
 bool CFileCopy::CopyDriverFiles()
 {
-    if (!DriverDirectory) return false;
     std::vector<char> destination;
     try {
         destination = MultiString({DriverDirectory.get()});

@@ -31,8 +31,6 @@ const char kAllUsersPrograms[] = ":\\Documents and Settings\\All Users\\Start Me
 // The status monitor's copy names it relative to setup's own folder in a
 // buffer of this size, with room for the two NULs that end the list.
 constexpr size_t kSourceBufferSize = 150;
-// IShellLink keeps descriptions up to INFOTIPSIZE characters.
-constexpr size_t kDescriptionLimit = 1024;
 // The "Programs" value is read into a buffer of this size.
 constexpr DWORD kProgramsBufferSize = 91;
 
@@ -236,7 +234,6 @@ std::string CInstaller::StatusMonitorStem() const
 
 bool CInstaller::DeployStatusMonitor()
 {
-    if (!DriverDirectory) return false;
     try {
         std::string folder = std::string(DriverDirectory.get()) + "\\STM\\";
         WCHAR wideFolder[MAX_PATH];
@@ -248,12 +245,12 @@ bool CInstaller::DeployStatusMonitor()
             return false;
 
         // "STM\<ShortName>.exe" in a zero-filled buffer, so that the NULs after
-        // it end the list; a name that leaves no room for them is not copied.
+        // it end the list. Every short name of the model table is far below
+        // the 140 characters that leave room for them.
         std::unique_ptr<char[]> source(new char[kSourceBufferSize]());
         // Written short of the buffer's last byte: its NUL and the one before
-        // it end the list.
-        int written = std::snprintf(source.get(), kSourceBufferSize - 1, "STM\\%s.exe", ShortName[ConfiguredModel]);
-        if (written < 0 || static_cast<size_t>(written) + 2 > kSourceBufferSize) return false;
+        // it end the list, whatever the name.
+        (void)std::snprintf(source.get(), kSourceBufferSize - 1, "STM\\%s.exe", ShortName[ConfiguredModel]);
         std::vector<char> destination = MultiString({folder});
 
         SHFILEOPSTRUCTA request{};
@@ -275,7 +272,6 @@ bool CInstaller::DeployStatusMonitor()
 
 void CInstaller::AddRunValue()
 {
-    if (!DriverDirectory) return;
     try {
         std::string data = StatusMonitorStem();
         std::string name = std::string("Corvex") + ShortName[ConfiguredModel];
@@ -298,7 +294,6 @@ char CInstaller::SystemDriveLetter()
 
 void CInstaller::CreateStartMenuShortcut()
 {
-    if (!DriverDirectory) return;
     try {
         ShellApi().CoInitialize(nullptr);
         std::string description = Model();
@@ -326,9 +321,10 @@ void CInstaller::CreateStartMenuShortcut()
         ShellApi().CreateDirectoryA(group.c_str(), nullptr);
         std::string path = group + "\\StatusMonitor" + ShortName[ConfiguredModel] + ".LNK";
         std::string target = StatusMonitorStem() + ".exe";
-        // What does not fit the system's limits makes no shortcut, silently.
-        if (path.size() + 1 > MAX_PATH || target.size() + 1 > MAX_PATH || description.size() + 1 > kDescriptionLimit)
-            return;
+        // A target that does not fit the system's limit makes no shortcut,
+        // silently. The link's own path and its description are built from
+        // the model table's names, which are all short, and always fit.
+        if (target.size() + 1 > MAX_PATH) return;
 
         IShellLinkA* link = nullptr;
         if (FAILED(ShellApi().CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkInterface,
@@ -367,7 +363,6 @@ void CInstaller::LaunchStatusMonitor()
 
 bool CInstaller::WriteUninstallEntry()
 {
-    if (!DriverDirectory) return false;
     try {
         std::string uninstaller = std::string(DriverDirectory.get()) + "\\Uninstall.exe";
         DWORD bytes = static_cast<DWORD>(uninstaller.size() + 1);

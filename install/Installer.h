@@ -29,6 +29,8 @@ public:
     // Puts the INF file into the system's store; true also when it is there already.
     bool InstallInfFile();
     bool CreatePrinterQueue();
+    // The stages from here on build their paths from DriverDirectory: they
+    // run only after QueryDriverDirectory has found it.
     bool DeployStatusMonitor();
     void AddRunValue();
     void CreateStartMenuShortcut();

@@ -91,6 +91,25 @@ public:
     bool failExchange = false;
 };
 
+// An application whose own table takes a command that no window handles.
+class CCommandApp : public CWinApp {
+public:
+    CCommandApp() : CWinApp("Commands") {}
+
+    const MessageMap* GetMessageMap() const override
+    {
+        static const MessageEntry entries[] = {
+            OnCommand(BN_CLICKED, IDC_APP_COMMAND, &CCommandApp::OnAppCommand),
+        };
+        static const MessageMap map(CWinApp::GetMessageMap(), entries);
+        return &map;
+    }
+
+    void OnAppCommand() { ++commands; }
+
+    int commands = 0;
+};
+
 // A list view given an image list, on either template.
 class CPictureDialog : public CDialog {
 public:
@@ -118,16 +137,20 @@ public:
 
 TEST_F(Framework, DataExchangeLoadsAndSavesAndTablesRouteByCodeAndId)
 {
+    CCommandApp commandApp;
     CTextDialog dialog;
     user.Then([&] { EXPECT_EQ(screen.Control(IDD_TEXT, IDC_TEXT)->text, "loaded"); });
     user.ClickItem(IDC_LIST, 1);
     user.Then([&] { screen.SetWindowTextA(screen.Control(IDD_TEXT, IDC_TEXT)->hwnd, "typed"); });
+    // A command that the dialog's table lacks goes on to the application's.
+    user.Click(IDC_APP_COMMAND).Then([&] { EXPECT_EQ(commandApp.commands, 1); });
     user.Click(IDC_SAVE);
 
     EXPECT_EQ(dialog.DoModal(), IDOK);
 
     EXPECT_EQ(dialog.saved, "typed");
     EXPECT_EQ(dialog.selections, std::vector<std::string>{"second=42"});
+    EXPECT_EQ(commandApp.commands, 1);
 }
 
 TEST_F(Framework, AHandlerWhoseAllocationFailsLeavesTheMessageUnhandled)
@@ -150,6 +173,15 @@ TEST_F(Framework, OkEndsTheDialogEvenWhenItsDataExchangeRunsOutOfMemory)
     user.Then([&] { dialog.OnOK(); });
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(dialog.m_text, "loaded");
+
+    // With the memory it needs, OK saves the controls into the members first.
+    CTextDialog saving;
+    user.Then([&] {
+        screen.SetWindowTextA(screen.Control(IDD_TEXT, IDC_TEXT)->hwnd, "typed");
+        saving.OnOK();
+    });
+    EXPECT_EQ(saving.DoModal(), IDOK);
+    EXPECT_EQ(saving.m_text, "typed");
 }
 
 TEST_F(Framework, TheWaitCursorNestsAndEndsWithTheLastEnd)
@@ -216,18 +248,25 @@ TEST_F(Framework, ASharedImageListIsDestroyedByItsObject)
 
 TEST_F(Framework, TheApplicationBoxIsCaptionedWithTheProgramsNameAndWarns)
 {
-    CWinApp named;
     machine.process.modulePath = "C:\\Downloads\\Corvex\\Setup.exe";
-    AfxWinMain();
+    // A plain application goes on to its message loop, which waits for a
+    // WM_QUIT that nothing posts. One named when it was made keeps its name.
+    EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
+    user.Answer(IDOK);
+    AfxMessageBox("Named", MB_OK);
+
+    CWinApp named;
+    EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
     ASSERT_EQ(named.m_appName, "Setup");
 
     user.Answer(IDOK).Answer(IDYES);
     AfxMessageBox("Please connect printer properly", MB_OK);
     AfxMessageBox("Go on?", MB_YESNO);
 
-    ASSERT_EQ(screen.boxes.size(), 2u);
-    EXPECT_EQ(screen.boxes[0].owner, nullptr);
-    EXPECT_EQ(screen.boxes[0].caption, "Setup");
-    EXPECT_EQ(screen.boxes[0].style, UINT(MB_OK | MB_ICONEXCLAMATION));
-    EXPECT_EQ(screen.boxes[1].style, UINT(MB_YESNO | MB_ICONQUESTION));
+    ASSERT_EQ(screen.boxes.size(), 3u);
+    EXPECT_EQ(screen.boxes[0].caption, "Framework");
+    EXPECT_EQ(screen.boxes[1].owner, nullptr);
+    EXPECT_EQ(screen.boxes[1].caption, "Setup");
+    EXPECT_EQ(screen.boxes[1].style, UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(screen.boxes[2].style, UINT(MB_YESNO | MB_ICONQUESTION));
 }

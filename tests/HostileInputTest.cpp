@@ -101,15 +101,29 @@ TEST_F(HostileInput, ADriverDirectoryOutsideAsciiReachesTheShellInTheAnsiCodePag
 TEST_F(HostileInput, ADoubleByteCharacterIsNotTakenForTheSerialNumbersLastLetter)
 {
     // In code page 932, 0x83 0x45 is one character; its trail byte is the
-    // letter E only to a comparison that reads byte by byte.
+    // letter E only to a comparison that reads byte by byte. Each serial
+    // below has exactly the bytes of the configured one ("QL70_TILLMATE",
+    // 13), or begins with all of them, so that neither the length nor a
+    // comparison of the first 13 bytes tells them apart: only reading them
+    // character by character does.
     machine.process.ansiCodePage = 932;
     AddPackage();
     user.Click(IDOK);
-    user.PlugIn("\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMAT\x83" "E#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
-    user.PlugIn("\\\\?\\usb#vid_f1c4&pid_1101#\x83\x81" "QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+    const std::string serials[] = {
+        "QL70_TILLMA\x83" "E",      // the trail byte in the place of the last letter
+        "QL70_TILLMATE\x83" "E",    // the configured serial, then one more character
+        "QL70_TILLMATE\x83",        // ... or a lead byte without its trail byte
+        "\x83\x81" "QL70_TILLM",    // a double-byte character in front
+    };
+    for (const std::string& serial : serials)
+        user.PlugIn("\\\\?\\USB#VID_F1C4&PID_1101#" + serial + "#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
     user.Then([&] { EXPECT_TRUE(screen.Dialog(IDD_PRINTER_CONNECTION)->visible); });
     LeaveByCancel(IDC_CONNECTION_CANCEL);
     RunSetup();
+    // Still listening when the user left: no arrival was taken for the printer.
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{ExitQuestion});
+    EXPECT_EQ(record.CountOf("UnregisterDeviceNotification"), 1);
+    EXPECT_TRUE(InOrder(record, {"box " + std::string(ExitQuestion), "UnregisterDeviceNotification", "end 108 2"}));
     EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
 }
 

@@ -377,10 +377,15 @@ TEST_F(ProgramsFolder, AnUnusableValueGivesTheSystemDrive)
 
 TEST_F(ProgramsFolder, AMissingValueGivesTheSystemDrive)
 {
+    // Not drive C, which a fixed fallback would give as well.
+    machine.process.windowsDirectory = "D:\\Windows";
+    machine.files.AddFolder("D" + kAllUsersPrograms);
     machine.registry.DeleteValue(kShellFolders, "Programs");
     user.Answer(IDOK);
     Install();
-    EXPECT_TRUE(machine.files.FileExists(Shortcut('C')));
+    EXPECT_EQ(record.CallsOf("CreateDirectoryA").at(0).arguments, "\"D" + kAllUsersPrograms + "\\Corvantis\"");
+    EXPECT_TRUE(machine.files.FileExists(Shortcut('D')));
+    EXPECT_FALSE(machine.files.FileExists(Shortcut('C')));
 }
 
 TEST_F(Installation, ASecondInstallationOverTheFirstTakesCopyOne)
@@ -432,11 +437,16 @@ TEST_F(Installation, ADriverDirectoryTooLongForTheInfPathIsANo)
 
 TEST_F(Installation, AFailedRefreshOfTheDirectoryKeepsThePathFoundFirst)
 {
-    // The INF stage asks again; its failure must not leave the uninstall
-    // entry with a broken path.
+    // The INF stage asks again (calls 3 and 4: the size, then the path); its
+    // failure ends that stage, and must not leave the uninstall entry with a
+    // broken path.
     record.Fail("GetPrinterDriverDirectoryA", ERROR_NOT_ENOUGH_MEMORY, 4);
     user.Answer(IDOK);
     Install();
+    EXPECT_EQ(record.CountOf("GetPrinterDriverDirectoryA"), 4);
+    EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
+    EXPECT_TRUE(machine.spooler.infStore.empty());
+    EXPECT_TRUE(InOrder(record, {"AddPrinterA", "GetPrinterDriverDirectoryA", "RegCreateKeyExA"}));
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
 }
@@ -454,7 +464,8 @@ TEST_F(Installation, TheNumberedNameSearchEndsAtItsBound)
     record.Fail("AddPrinterA", ERROR_PRINTER_ALREADY_EXISTS);
     user.Answer(IDOK);
     Install();
-    EXPECT_EQ(record.CountOf("AddPrinterA"), 1 + CInstaller::kLastCopyNumber);
+    // The model's own name, then "(Copy 1)" to "(Copy 9999)".
+    EXPECT_EQ(record.CountOf("AddPrinterA"), 10000);
     EXPECT_EQ(printerName, kModel + " (Copy 9999)");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x003C occured."});
 }

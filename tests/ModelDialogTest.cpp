@@ -160,11 +160,23 @@ TEST_F(ModelSelection, EnterPressesOk)
 
 TEST_F(ModelSelection, TheModelListSelectionDoesNotChangeWhatIsInstalled)
 {
+    // The list shows the first row of the model table, under another name:
+    // what gets installed is the configured row all the same.
     AddPackage();
+    machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
+    user.Then([&] { ModelControl(IDC_MODEL_LIST)->items[0].text = ModelName[0]; });
     user.ClickItem(IDC_MODEL_LIST, -1).ClickItem(IDC_MODEL_LIST, 0).Click(IDOK);
-    LeaveByCancel(IDC_CONNECTION_CANCEL);
+    user.Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
     RunSetup();
-    EXPECT_TRUE(machine.files.FileExists(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD"));
+
+    ASSERT_EQ(machine.spooler.drivers.size(), 1u);
+    EXPECT_EQ(machine.spooler.drivers[0].name, kModel);
+    EXPECT_EQ(machine.spooler.drivers[0].dataFile, "ESC_QRT_BILL.GPD");
+    EXPECT_EQ(machine.spooler.drivers[0].hardwareId, HardwareId[ConfiguredModel]);
+    ASSERT_EQ(machine.spooler.queues.size(), 1u);
+    EXPECT_EQ(machine.spooler.queues[0].name, kModel);
+    EXPECT_EQ(machine.spooler.queues[0].driverName, kModel);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
 }
 
 TEST_F(ModelSelection, AFailedDriverDirectoryQueryIsReportedAndSetupGoesOn)

@@ -1,9 +1,19 @@
 // A build whose profile does not install on the printer's arrival
-// (UsbAutoInstall 0): the arrival still ends the connection dialog and shows
+// (UsbAutoInstall 2, neither 1 nor 0): the arrival still ends the connection dialog and shows
 // the wait window for two seconds, then setup ends without a message.
 #include "tests/Harness.h"
 
-TEST(NoAutoInstall, TheProfileOfThisBuildSaysSo) { EXPECT_NE(UsbAutoInstall, 1); }
+// The setting is about the arrival only: the manual path installs as in every build.
+TEST_F(StartUp, WithoutAutoInstallTheManualPathStillInstalls)
+{
+    AddPackage();
+    machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
+    user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
+    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
+}
 
 TEST_F(StartUp, WithoutAutoInstallAnArrivalEndsSetupWithoutInstalling)
 {

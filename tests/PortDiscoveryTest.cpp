@@ -81,8 +81,9 @@ TEST_F(ManualPath, LptOneIsProposedAndOkInstallsOnIt)
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "hide 108", "open 109", "EnumPortsA", "EnumPortsA",
-                                 "hide 109", "show 130", "cursor wait", "AddPrinterA", "hide 130", "cursor normal",
-                                 "box " + kModel + kWithMonitor, "end 109 1", "end 108 1", "end 102 1"}));
+                                 "hide 109", "show 130", "cursor wait", "paint 130", "AddPrinterA", "hide 130",
+                                 "cursor normal", "box " + kModel + kWithMonitor, "end 109 1", "end 108 1",
+                                 "end 102 1"}));
     EXPECT_EQ(record.CallsOf("EnumPortsA").at(0).arguments, "(null), 2, 10");
     EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
     EXPECT_TRUE(screen.Dialog(IDD_FILE_COPY)->destroyed);
@@ -213,10 +214,11 @@ TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
     EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB003");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     EXPECT_TRUE(InOrder(record, {"RegisterDeviceNotificationA", "arrival " + kPrinterPath,
-                                 "UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "Sleep",
+                                 "UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "paint 130", "Sleep",
                                  "SetupCopyOEMInfA", "RegOpenKeyExA", "AddPrinterDriverA", "AddPrinterA", "hide 130",
                                  "cursor normal", "box " + kModel + kWithMonitor, "post 108 0x0", "end 102 1"}));
-    EXPECT_EQ(record.CallsOf("RegisterDeviceNotificationA").at(0).arguments, "32, 5, 0");
+    // Size, type, the reserved field, the recipient kind (a window).
+    EXPECT_EQ(record.CallsOf("RegisterDeviceNotificationA").at(0).arguments, "32, 5, 0, 0");
     EXPECT_EQ(record.CallsOf("Sleep").at(1).arguments, "2000");
     EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
     EXPECT_EQ(machine.registry.OpenKeys(), 0);
@@ -348,6 +350,11 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRecord{"NotLinked", [](SimRegistry& r) { r.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 0); }},
         BrokenRecord{"NoLinkedValue",
                      [](SimRegistry& r) { r.DeleteValue(kInterfaceKey + "\\#\\Control", "Linked"); }},
+        // A value without data reads as nothing: not 1, so not linked.
+        BrokenRecord{"LinkedWithoutData",
+                     [](SimRegistry& r) {
+                         r.SetValue(kInterfaceKey + "\\#\\Control", "Linked", REG_DWORD, std::vector<BYTE>());
+                     }},
         BrokenRecord{"NoParametersKey",
                      [](SimRegistry& r) { r.DeleteKey(kInterfaceKey + "\\#\\Device Parameters"); }},
         BrokenRecord{"NoPortNumber",

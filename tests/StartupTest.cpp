@@ -158,11 +158,21 @@ TEST_F(StartUp, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
 
 TEST_F(StartUp, StartUpPreparesTheFrameworkAndReturnsFalse)
 {
-    LeaveByCancel();
+    // Renamed, in a folder with a dot: the application is named after its
+    // file, without folder and extension, and the one box that carries the
+    // name says so.
+    machine.process.modulePath = "D:\\Corvex.v2\\CorvexSetup.EXE";
+    AddPackage();
+    user.Click(IDOK).PlugIn(kPrinterPath).Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
 
-    EXPECT_EQ(app->m_appName, "Setup");
+    EXPECT_EQ(app->m_appName, "CorvexSetup");
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(screen.boxes[0].text, "Please connect printer properly");
+    EXPECT_EQ(screen.boxes[0].caption, "CorvexSetup");
+    // The settings key is set, and nothing is read or written under it.
     EXPECT_EQ(app->m_registryKey, "Local AppWizard-Generated Applications");
+    for (const SimCall& call : record.calls) EXPECT_EQ(call.arguments.find("AppWizard"), std::string::npos) << call.operation;
     EXPECT_EQ(app->m_pMainWnd, nullptr);
     EXPECT_TRUE(InOrder(record, {"InitCommonControls", "create 102"}));
     EXPECT_FALSE(exited);

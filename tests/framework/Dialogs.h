@@ -9,4 +9,5 @@
 #define IDC_LIST 911
 #define IDC_SAVE 912
 #define IDC_PICTURES 913
+#define IDC_APP_COMMAND 914
 #define IDB_PICTURE 920

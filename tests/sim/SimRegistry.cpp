@@ -131,7 +131,7 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lpClass, DWORD dwOptions,
+LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
                                      REGSAM samDesired, LPSECURITY_ATTRIBUTES, PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     sim::SimCode inSimulator;
@@ -141,6 +141,8 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD, LPSTR lp
         if (phkResult != nullptr) *phkResult = nullptr;  // no key on failure
         return static_cast<LSTATUS>(error);
     }
+    // The reserved parameter must be zero, or the call is refused.
+    if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (path.empty()) return ERROR_INVALID_HANDLE;
     bool existed = KeyExists(path);
     AddKey(path);
@@ -184,7 +186,7 @@ LSTATUS SimRegistry::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD, LP
     return ERROR_SUCCESS;
 }
 
-LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE* lpData,
+LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType, const BYTE* lpData,
                                     DWORD cbData)
 {
     sim::SimCode inSimulator;
@@ -193,6 +195,7 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD 
                                                            Quoted(lpValueName) + ", " + std::to_string(dwType) + ", " +
                                                            std::to_string(cbData)))
         return static_cast<LSTATUS>(error);
+    if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (key.empty()) return ERROR_INVALID_HANDLE;
     if (!(OpenHandle(hKey)->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     SetValue(key, lpValueName ? lpValueName : "", dwType, std::vector<BYTE>(lpData, lpData + cbData));

@@ -277,6 +277,7 @@ HDEVNOTIFY SimSpooler::RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID Not
     if (DWORD error = m_record.Enter("RegisterDeviceNotificationA",
                                      std::to_string(filter ? filter->dbcc_size : 0) + ", " +
                                          std::to_string(filter ? filter->dbcc_devicetype : 0) + ", " +
+                                         std::to_string(filter ? filter->dbcc_reserved : 0) + ", " +
                                          std::to_string(Flags)))
         return Failed(error), nullptr;
     if (filter == nullptr || filter->dbcc_devicetype != DBT_DEVTYP_DEVICEINTERFACE ||

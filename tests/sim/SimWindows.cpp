@@ -823,7 +823,9 @@ int SimWindows::RunMessageLoop()
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "RunMessageLoop", "");
-    // A program's own message loop runs until the user has nothing more to do.
+    // A program's own message loop runs until WM_QUIT, which nothing of this
+    // program posts: once the user has nothing more to do, the process
+    // would wait for ever, with or without a window.
     while (Input().HasMore()) Input().Next(nullptr);
-    return 0;
+    throw SimScriptExhausted("the application's message loop waits for a WM_QUIT that nothing posts");
 }
