@@ -126,7 +126,6 @@ public:
     BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL EnableWindow(BOOL enable = TRUE);
-    BOOL IsWindowEnabled() const;
     void SetWindowText(const std::string& text);
     std::string GetWindowText() const;
     CWnd* SetFocus();
