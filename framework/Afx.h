@@ -123,7 +123,6 @@ public:
 
     BOOL ShowWindow(int cmdShow);
     BOOL UpdateWindow();
-    BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL EnableWindow(BOOL enable = TRUE);
     void SetWindowText(const std::string& text);
