@@ -83,10 +83,8 @@ BOOL CWnd::UpdateWindow()
     return Windows().RedrawWindow(m_hWnd, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
-BOOL CWnd::IsWindowVisible() const { return Windows().IsWindowVisible(m_hWnd); }
 BOOL CWnd::IsIconic() const { return Windows().IsIconic(m_hWnd); }
 BOOL CWnd::EnableWindow(BOOL enable) { return Windows().EnableWindow(m_hWnd, enable); }
-BOOL CWnd::IsWindowEnabled() const { return Windows().IsWindowEnabled(m_hWnd); }
 void CWnd::SetWindowText(const std::string& text) { Windows().SetWindowTextA(m_hWnd, text.c_str()); }
 
 std::string CWnd::GetWindowText() const

@@ -123,10 +123,8 @@ public:
 
     BOOL ShowWindow(int cmdShow);
     BOOL UpdateWindow();
-    BOOL IsWindowVisible() const;
     BOOL IsIconic() const;
     BOOL EnableWindow(BOOL enable = TRUE);
-    BOOL IsWindowEnabled() const;
     void SetWindowText(const std::string& text);
     std::string GetWindowText() const;
     CWnd* SetFocus();

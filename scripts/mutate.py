@@ -442,6 +442,8 @@ def write_report(results, header, finished):
         "- killed: %d; survived: %d (of them named in scripts/mutation-survivors.txt: %d)" % (
             len(killed), len(survivors), len(listed)),
         "- **score: %.1f %% of the built mutants** (the listed survivors count as survivors)" % score,
+        "- without the listed equivalents: %.1f %% (killed of the built mutants less the listed survivors)" % (
+            100.0 * len(killed) / (len(built) - len(listed)) if len(built) > len(listed) else 0.0),
     ]
     if times:
         lines.append("- time per mutant: %.1f s on average (build and tests), %.0f s in all" % (

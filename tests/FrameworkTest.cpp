@@ -174,14 +174,15 @@ TEST_F(Framework, OkEndsTheDialogEvenWhenItsDataExchangeRunsOutOfMemory)
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(dialog.m_text, "loaded");
 
-    // With the memory it needs, OK saves the controls into the members first.
+    // With the memory it needs, OK saves the controls into the members
+    // first, a text of one character too.
     CTextDialog saving;
     user.Then([&] {
-        screen.SetWindowTextA(screen.Control(IDD_TEXT, IDC_TEXT)->hwnd, "typed");
+        screen.SetWindowTextA(screen.Control(IDD_TEXT, IDC_TEXT)->hwnd, "x");
         saving.OnOK();
     });
     EXPECT_EQ(saving.DoModal(), IDOK);
-    EXPECT_EQ(saving.m_text, "typed");
+    EXPECT_EQ(saving.m_text, "x");
 }
 
 TEST_F(Framework, TheWaitCursorNestsAndEndsWithTheLastEnd)

@@ -417,6 +417,9 @@ TEST_F(Installation, TheInfFileIsStoredOnceAndThenFoundThere)
     EXPECT_TRUE(installer.InstallInfFile());
     record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
     EXPECT_FALSE(installer.InstallInfFile());
+    // Without the driver directory there is nothing to store.
+    record.Fail("GetPrinterDriverDirectoryA", ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(installer.InstallInfFile());
 }
 
 TEST_F(Installation, ADriverDirectoryTooLongForTheInfPathIsANo)
@@ -433,6 +436,12 @@ TEST_F(Installation, ADriverDirectoryTooLongForTheInfPathIsANo)
     machine.files.AddFile(machine.spooler.driverDirectory + "\\CORVEX_ESCP.INF", "inf");
     EXPECT_TRUE(installer.InstallInfFile());
     EXPECT_EQ(std::strlen(installer.InfSourcePath), 259u);
+
+    // A shorter directory afterwards: the path ends where the new one does.
+    machine.spooler.SetDriverDirectory("C:\\D");
+    machine.files.AddFile("C:\\D\\CORVEX_ESCP.INF", "inf");
+    EXPECT_TRUE(installer.InstallInfFile());
+    EXPECT_EQ(std::string(installer.InfSourcePath), "C:\\D\\CORVEX_ESCP.INF");
 }
 
 TEST_F(Installation, AFailedRefreshOfTheDirectoryKeepsThePathFoundFirst)
