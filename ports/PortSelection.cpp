@@ -74,15 +74,17 @@ bool CPortSelection::FillPortList()
             if (name == nullptr) continue;
             std::string text = std::string(name) + " (" + (ports[i].pDescription ? ports[i].pDescription : "") + ")";
             size_t length = std::strlen(name);
-            std::unique_ptr<char[]> copy(new char[length + 1]);
-            std::memcpy(copy.get(), name, length + 1);
+            // The dialog owns the name before any item points at it: a list
+            // that cannot hold it gets no item for the port at all.
+            m_portNames.push_back(std::make_unique<char[]>(length + 1));
+            char* copy = m_portNames.back().get();
+            std::memcpy(copy, name, length + 1);
 
             // Inserting at a position does not sort, whatever the list's
             // style: the list keeps the spooler's order.
             int at = m_portList.InsertString(m_portList.GetCount(), text.c_str());
             if (at < 0) continue;
-            m_portList.SetItemData(at, reinterpret_cast<DWORD_PTR>(copy.get()));
-            m_portNames.push_back(std::move(copy));
+            m_portList.SetItemData(at, reinterpret_cast<DWORD_PTR>(copy));
 
             if (std::strcmp(name, "LPT1:") == 0) {
                 m_portList.SetCurSel(at);
@@ -105,8 +107,9 @@ void CPortSelection::OnPortSelChange()
     int index = m_portList.GetCurSel();
     if (index < 0) return;
     m_currentPort = m_portList.GetText(index);
-    DWORD_PTR name = m_portList.GetItemData(index);
-    if (name != 0 && name != static_cast<DWORD_PTR>(LB_ERR)) SelectedPort = reinterpret_cast<const char*>(name);
+    // Every item got its port's name, which the dialog owns, right after it
+    // was inserted; the data of an item that exists is never refused.
+    SelectedPort = reinterpret_cast<const char*>(m_portList.GetItemData(index));
     UpdateData(FALSE);
     if (CWnd* ok = GetDlgItem(IDC_PORT_OK)) ok->EnableWindow(TRUE);
 }

@@ -106,20 +106,47 @@ const Start kStarts[] = {
      }},
 };
 
-// Takes each dialog's way forward once (minimising the model dialog and
-// clicking its list and the port list on the way), then leaves; answers every box.
+// How the scripted user answers: the exit question (MB_YESNO) and the port
+// enumeration's box (MB_OKCANCEL). A user who says No to "Exit Setup?" stays
+// in the dialog; asked there again, he says Yes.
+struct Answers {
+    int yesNo;
+    int okCancel;
+};
+
+std::string Describe(const Answers& answers)
+{
+    return std::string(answers.yesNo == IDYES ? "Yes" : "No") + "/" + (answers.okCancel == IDOK ? "OK" : "Cancel");
+}
+
+// The way each dialog goes forward: a user who says Yes takes it at once
+// (minimising the model dialog and clicking its list and the port list on
+// the way) and leaves when he is done; a user who says No first asks to
+// leave each dialog, stays, and then goes the same way. Every box is
+// answered.
 class Autopilot : public SimInput {
 public:
-    Autopilot(SimMachine& machine, bool usb) : m_machine(machine), m_usb(usb) { machine.windows.input = this; }
+    Autopilot(SimMachine& machine, bool usb, Answers answers) : m_machine(machine), m_usb(usb), m_answers(answers)
+    {
+        machine.windows.input = this;
+    }
 
     int Next(const SimMessageBox* box) override
     {
         if (++m_steps > 100) throw SimScriptExhausted("the program does not come to an end");
-        if (box != nullptr) return (box->style & 0x0F) == MB_YESNO ? IDYES : IDOK;
+        if (box != nullptr) return Answer(*box);
         SimWindow* dialog = m_machine.windows.ActiveDialog();
         if (dialog == nullptr) throw SimScriptExhausted("a loop waits, and no dialog is there");
-        int visit = ++m_visits[dialog->templateId];
         SimUser& user = m_machine.user;
+        const int cancel = dialog->templateId == IDD_SETUP_DIALOG         ? IDCANCEL
+                           : dialog->templateId == IDD_PRINTER_CONNECTION ? IDC_CONNECTION_CANCEL
+                                                                          : IDC_PORT_CANCEL;
+        if (m_answers.yesNo == IDNO && !m_declined.count(dialog->templateId)) {
+            // Asks to leave first; the question's No keeps the dialog.
+            user.Click(cancel);
+            return user.Next(nullptr);
+        }
+        int visit = ++m_visits[dialog->templateId];
         switch (dialog->templateId) {
         case IDD_SETUP_DIALOG:
             if (visit == 1)
@@ -127,19 +154,19 @@ public:
             else if (visit == 2)
                 user.ClickItem(IDC_MODEL_LIST, 0);
             else
-                user.Click(visit == 3 ? IDOK : IDCANCEL);
+                user.Click(visit == 3 ? IDOK : cancel);
             break;
         case IDD_PRINTER_CONNECTION:
             if (visit == 1 && m_usb)
                 user.PlugIn(kPrinterPath);
             else
-                user.Click(visit == 1 ? IDC_MANUAL : IDC_CONNECTION_CANCEL);
+                user.Click(visit == 1 ? IDC_MANUAL : cancel);
             break;
         case IDD_PORT_SELECTION:
             if (visit == 1)
                 user.ClickItem(IDC_PORT_LIST, 0);
             else
-                user.Click(visit == 2 ? IDC_PORT_OK : IDC_PORT_CANCEL);
+                user.Click(visit == 2 ? IDC_PORT_OK : cancel);
             break;
         default: throw SimScriptExhausted("an unknown dialog waits");
         }
@@ -147,11 +174,33 @@ public:
     }
     bool HasMore() const override { return false; }
 
+    // The answers given, each once.
+    std::set<int> given;
+
 private:
+    int Answer(const SimMessageBox& box)
+    {
+        int answer = IDOK;
+        if ((box.style & 0x0F) == MB_OKCANCEL) {
+            answer = m_answers.okCancel;
+        } else if ((box.style & 0x0F) == MB_YESNO) {
+            SimWindow* owner = box.owner != nullptr ? m_machine.windows.Window(box.owner) : nullptr;
+            int asker = owner != nullptr ? owner->templateId : 0;
+            // No the first time each dialog asks, then Yes.
+            answer = m_answers.yesNo == IDNO && m_declined.insert(asker).second ? IDNO : IDYES;
+        } else {
+            return answer;  // a box with OK alone: no choice
+        }
+        given.insert(answer);
+        return answer;
+    }
+
     SimMachine& m_machine;
     bool m_usb;
+    Answers m_answers;
     int m_steps = 0;
     std::map<int, int> m_visits;
+    std::set<int> m_declined;  // the dialogs whose question was answered No
 };
 
 struct Fault {
@@ -171,6 +220,7 @@ std::string Describe(const Fault& fault)
 struct Attempt {
     size_t at;
     std::string name;
+    std::string port;
     DWORD answer;
 };
 
@@ -194,12 +244,17 @@ struct SetupRun {
     bool infStored = false;
     bool uninstallEntry = false;
     std::string held;  // what is still held, when the machine can tell
-    std::string chosenPort;  // the port list's selected line, on the manual path
+    // The port the user chose: the printer's on the USB path; on the manual
+    // path the port of the port list's selected line, or none (SelectedPort
+    // as the program started) when no line is selected.
+    std::string chosenPort;
+    std::set<int> answers;  // what the user answered, each once
+    bool okCancelBox = false;
 };
 
 void LogRefusal(void* record) { static_cast<SimCallRecord*>(record)->Log("allocation refused"); }
 
-SetupRun RunSetup(const Start& start, const Fault& fault)
+SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
 {
     SimMachine machine;
     InstallPlatform(machine.Services());
@@ -214,7 +269,7 @@ SetupRun RunSetup(const Start& start, const Fault& fault)
     start.prepare(machine);
     std::set<std::string> queuesBefore;
     for (const SimQueue& queue : machine.spooler.queues) queuesBefore.insert(queue.name);
-    Autopilot pilot(machine, start.usb);
+    Autopilot pilot(machine, start.usb, answers);
     if (!fault.operation.empty()) machine.record.Fail(fault.operation, fault.error, fault.call);
 
     SetupRun run;
@@ -247,18 +302,32 @@ SetupRun RunSetup(const Start& start, const Fault& fault)
     std::vector<SimCall> adds = machine.record.CallsOf("AddPrinterA");
     for (size_t i = 0, n = 0; i < run.events.size(); ++i) {
         if (run.events[i].what != "AddPrinterA") continue;
-        const std::string& arguments = adds.at(n++).arguments;  // (null), 2, "<name>", ...
-        size_t open = arguments.find('"');
-        std::string name = arguments.substr(open + 1, arguments.find('"', open + 1) - open - 1);
+        // (null), 2, "<name>", "<port>", <data type>
+        const std::string& arguments = adds.at(n++).arguments;
+        std::vector<std::string> quoted;
+        for (size_t open = arguments.find('"'); open != std::string::npos;) {
+            size_t close = arguments.find('"', open + 1);
+            quoted.push_back(arguments.substr(open + 1, close - open - 1));
+            open = arguments.find('"', close + 1);
+        }
         DWORD answer = 0;
         for (size_t j = i + 1; j < run.events.size() && j <= i + 2; ++j)
             if (run.events[j].what.rfind("answered ", 0) == 0)
                 answer = static_cast<DWORD>(std::stoul(run.events[j].what.substr(9)));
-        run.attempts.push_back({i, name, answer});
+        run.attempts.push_back({i, quoted.size() > 0 ? quoted[0] : "", quoted.size() > 1 ? quoted[1] : "(null)", answer});
     }
-    if (SimWindow* list = machine.windows.Control(IDD_PORT_SELECTION, IDC_PORT_LIST))
-        if (list->currentSelection >= 0 && static_cast<size_t>(list->currentSelection) < list->items.size())
-            run.chosenPort = list->items[static_cast<size_t>(list->currentSelection)].text;
+    if (start.usb) {
+        run.chosenPort = "USB003";
+    } else if (SimWindow* list = machine.windows.Control(IDD_PORT_SELECTION, IDC_PORT_LIST)) {
+        if (list->currentSelection >= 0 && static_cast<size_t>(list->currentSelection) < list->items.size()) {
+            const std::string& line = list->items[static_cast<size_t>(list->currentSelection)].text;
+            run.chosenPort = "(a line of no port: " + line + ")";
+            for (const SimPort& port : machine.spooler.ports)
+                if (line == port.name + " (" + port.description + ")") run.chosenPort = port.name;
+        }
+    }
+    run.answers = pilot.given;
+    for (const SimMessageBox& box : run.boxes) run.okCancelBox |= (box.style & 0x0F) == MB_OKCANCEL;
 
     for (const SimQueue& queue : machine.spooler.queues)
         if (!queuesBefore.count(queue.name)) run.newQueues.push_back(queue);
@@ -400,6 +469,13 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
             problem(std::string(waited ? "a wait" : "no wait") + " after \"" + attempt.name + "\" was answered " +
                     std::to_string(attempt.answer));
     }
+    // Every attempt is made on the port the user chose, whatever the spooler answers.
+    for (const Attempt& attempt : attempts)
+        if (attempt.port != run.chosenPort) {
+            problem("a queue asked for on the port \"" + attempt.port + "\", the port chosen \"" + run.chosenPort +
+                    "\"");
+            break;
+        }
     if (queue != nullptr && (attempts.empty() || attempts.back().name != queue->name || attempts.back().answer != 0))
         problem("the queue " + queue->name + " is not the one the last attempt created");
 
@@ -407,9 +483,6 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
         if (queue->driverName != kModel || !run.driverRegistered)
             problem("the new queue's driver is " + queue->driverName +
                     (run.driverRegistered ? "" : ", not registered"));
-        // The USB printer's port, or the one whose line the user left selected.
-        if (start.usb ? queue->portName != "USB003" : run.chosenPort.rfind(queue->portName + " (", 0) != 0)
-            problem("the new queue's port is " + queue->portName + ", the port chosen \"" + run.chosenPort + "\"");
         if (run.defaultPrinter != queue->name && fault.operation != "SetDefaultPrinterA")
             problem("the new queue is not the default printer");
         if (queue->name != kModel && (run.statusMonitorDeployed || run.runValue))
@@ -437,46 +510,58 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
 
 TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
 {
+    // The user who says Yes (and OK), the one who says No (and Cancel); the
+    // runs that show the port enumeration's box once more with its other button.
+    const Answers kUsers[] = {{IDYES, IDOK}, {IDNO, IDCANCEL}};
     std::set<std::string> seen, faulted;
+    std::map<std::string, int> runsByAnswer;
     int allRuns = 0, allInjected = 0, failures = 0;
     for (const Start& start : kStarts) {
-        SetupRun clean = RunSetup(start, {});
-        ASSERT_EQ(Problems(clean, start, {}), "") << start.name;
-        ASSERT_EQ(clean.newQueues.size(), 1u) << start.name;
-        ASSERT_EQ(clean.boxes.size(), 1u) << start.name;
-        ASSERT_NE(clean.boxes.front().text.find("installed successfully"), std::string::npos) << start.name;
-        for (const auto& [operation, count] : clean.calls) seen.insert(operation);
+        for (const Answers& user : kUsers) {
+            const std::string where = std::string(start.name) + ", " + Describe(user);
+            SetupRun clean = RunSetup(start, {}, user);
+            ASSERT_EQ(Problems(clean, start, {}), "") << where;
+            ASSERT_EQ(clean.newQueues.size(), 1u) << where;
+            ASSERT_NE(clean.boxes.back().text.find(" installed successfully."), std::string::npos) << where;
+            for (const SimMessageBox& box : clean.boxes)
+                ASSERT_TRUE(&box == &clean.boxes.back() || box.text == ExitQuestion) << where << ": " << box.text;
+            for (const auto& [operation, count] : clean.calls) seen.insert(operation);
 
-        int runs = 0, injected = 0;
-        auto check = [&](const Fault& fault, const SetupRun& run, bool hit) {
-            ++runs;
-            for (const auto& [operation, count] : run.calls) seen.insert(operation);
-            injected += hit ? 1 : 0;
-            if (hit && !fault.operation.empty()) faulted.insert(fault.operation);
-            std::string problems = Problems(run, start, fault);
-            if (problems.empty()) return;
-            if (++failures <= 40) ADD_FAILURE() << start.name << ", " << Describe(fault) << ":" << problems;
-        };
-        for (const auto& [operation, count] : clean.calls)
-            for (DWORD error : SimCallRecord::ErrorsOf(operation))
-                for (int call = 1; call <= count; ++call) {
-                    Fault fault{operation, call, error};
-                    SetupRun run = RunSetup(start, fault);
-                    // Only a fault that the operation answered was injected.
-                    check(fault, run, !run.fired.empty());
-                }
-        int calls = runs;
-        for (long long allocation = 1; allocation <= clean.allocations; ++allocation) {
-            Fault fault{"", static_cast<int>(allocation), 0};
-            SetupRun run = RunSetup(start, fault);
-            check(fault, run, run.allocationRefused);
+            int runs = 0, injected = 0;
+            auto check = [&](const Fault& fault, Answers answers) {
+                SetupRun run = RunSetup(start, fault, answers);
+                bool hit = fault.operation.empty() ? run.allocationRefused : !run.fired.empty();
+                ++runs;
+                for (const auto& [operation, count] : run.calls) seen.insert(operation);
+                for (int answer : run.answers)
+                    ++runsByAnswer[answer == IDYES ? "Yes" : answer == IDNO ? "No" : answer == IDOK ? "OK" : "Cancel"];
+                injected += hit ? 1 : 0;
+                if (hit && !fault.operation.empty()) faulted.insert(fault.operation);
+                std::string problems = Problems(run, start, fault);
+                if (!problems.empty() && ++failures <= 40)
+                    ADD_FAILURE() << start.name << ", " << Describe(answers) << ", " << Describe(fault) << ":"
+                                  << problems;
+                // The port enumeration's box with its other button too.
+                if (run.okCancelBox && answers.okCancel == user.okCancel)
+                    return true;
+                return false;
+            };
+            auto both = [&](const Fault& fault) {
+                if (check(fault, user)) check(fault, {user.yesNo, user.okCancel == IDOK ? IDCANCEL : IDOK});
+            };
+            for (const auto& [operation, count] : clean.calls)
+                for (DWORD error : SimCallRecord::ErrorsOf(operation))
+                    for (int call = 1; call <= count; ++call) both(Fault{operation, call, error});
+            int calls = runs;
+            for (long long allocation = 1; allocation <= clean.allocations; ++allocation)
+                both(Fault{"", static_cast<int>(allocation), 0});
+            std::cout << "fault matrix, " << where << ": " << runs << " runs, " << injected << " faults injected ("
+                      << calls << " failing calls of " << clean.calls.size() << " operations called, " << runs - calls
+                      << " refused allocations, " << clean.constructionAllocations
+                      << " of them the application object's construction)" << std::endl;
+            allRuns += runs;
+            allInjected += injected;
         }
-        std::cout << "fault matrix, " << start.name << ": " << runs << " runs, " << injected << " faults injected ("
-                  << calls << " failing calls of " << clean.calls.size() << " operations called, " << runs - calls
-                  << " refused allocations, " << clean.constructionAllocations
-                  << " of them the application object's construction)" << std::endl;
-        allRuns += runs;
-        allInjected += injected;
     }
     if (failures > 40) ADD_FAILURE() << failures - 40 << " more runs with problems";
 
@@ -491,6 +576,9 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
     }
     std::string covered;
     for (const std::string& operation : faulted) covered += (covered.empty() ? "" : ", ") + operation;
+    std::cout << "fault matrix: runs in which the user answered";
+    for (const auto& [answer, runs] : runsByAnswer) std::cout << " " << answer << ": " << runs << ",";
+    std::cout << std::endl;
     std::cout << "fault matrix: " << allRuns << " runs, " << allInjected << " faults injected; " << seen.size()
               << " of "
               << SimCallRecord::AllOperations().size() << " operations called, " << faulted.size()
