@@ -230,6 +230,8 @@ struct SetupRun {
     std::vector<SimMessageBox> boxes;
     std::vector<SimEvent> events;
     std::map<std::string, int> calls;
+    // Of each operation, the calls (numbered from 1) that a fault can fail.
+    std::map<std::string, std::vector<int>> failable;
     std::vector<std::string> fired;
     std::vector<Attempt> attempts;
     uint64_t clock = 0;
@@ -297,7 +299,10 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     run.boxes = machine.windows.boxes;
     run.events = machine.record.events;
     run.fired = machine.record.fired;
-    for (const SimCall& call : machine.record.calls) ++run.calls[call.operation];
+    for (const SimCall& call : machine.record.calls) {
+        int number = ++run.calls[call.operation];
+        if (call.canFail) run.failable[call.operation].push_back(number);
+    }
     run.clock = machine.record.clock;
     std::vector<SimCall> adds = machine.record.CallsOf("AddPrinterA");
     for (size_t i = 0, n = 0; i < run.events.size(); ++i) {
@@ -514,8 +519,8 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
     // runs that show the port enumeration's box once more with its other button.
     const Answers kUsers[] = {{IDYES, IDOK}, {IDNO, IDCANCEL}};
     std::set<std::string> seen, faulted;
-    std::map<std::string, int> runsByAnswer;
-    int allRuns = 0, allInjected = 0, failures = 0;
+    std::map<std::string, int> runsByAnswer, runsByUser;
+    int allRuns = 0, failures = 0;
     for (const Start& start : kStarts) {
         for (const Answers& user : kUsers) {
             const std::string where = std::string(start.name) + ", " + Describe(user);
@@ -527,40 +532,50 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
                 ASSERT_TRUE(&box == &clean.boxes.back() || box.text == ExitQuestion) << where << ": " << box.text;
             for (const auto& [operation, count] : clean.calls) seen.insert(operation);
 
-            int runs = 0, injected = 0;
+            int runs = 0, calls = 0, notFailable = 0;
+            // Each scheduled fault is injected: the run is the same as the
+            // clean one up to the call or allocation that it fails.
             auto check = [&](const Fault& fault, Answers answers) {
                 SetupRun run = RunSetup(start, fault, answers);
-                bool hit = fault.operation.empty() ? run.allocationRefused : !run.fired.empty();
+                bool fired = fault.operation.empty() ? run.allocationRefused : !run.fired.empty();
+                if (!fired) {
+                    if (++failures <= 40)
+                        ADD_FAILURE() << where << ", " << Describe(fault) << ": the scheduled fault did not fire";
+                    return false;
+                }
                 ++runs;
+                ++runsByUser[Describe(answers)];
+                calls += fault.operation.empty() ? 0 : 1;
                 for (const auto& [operation, count] : run.calls) seen.insert(operation);
                 for (int answer : run.answers)
                     ++runsByAnswer[answer == IDYES ? "Yes" : answer == IDNO ? "No" : answer == IDOK ? "OK" : "Cancel"];
-                injected += hit ? 1 : 0;
-                if (hit && !fault.operation.empty()) faulted.insert(fault.operation);
+                if (!fault.operation.empty()) faulted.insert(fault.operation);
                 std::string problems = Problems(run, start, fault);
                 if (!problems.empty() && ++failures <= 40)
                     ADD_FAILURE() << start.name << ", " << Describe(answers) << ", " << Describe(fault) << ":"
                                   << problems;
-                // The port enumeration's box with its other button too.
-                if (run.okCancelBox && answers.okCancel == user.okCancel)
-                    return true;
-                return false;
+                // The port enumeration's box: once more with its other button.
+                return run.okCancelBox && answers.okCancel == user.okCancel;
             };
             auto both = [&](const Fault& fault) {
                 if (check(fault, user)) check(fault, {user.yesNo, user.okCancel == IDOK ? IDCANCEL : IDOK});
             };
-            for (const auto& [operation, count] : clean.calls)
-                for (DWORD error : SimCallRecord::ErrorsOf(operation))
-                    for (int call = 1; call <= count; ++call) both(Fault{operation, call, error});
-            int calls = runs;
+            for (const auto& [operation, count] : clean.calls) {
+                const std::vector<int>& failable = clean.failable[operation];
+                std::vector<DWORD> errors = SimCallRecord::ErrorsOf(operation);
+                notFailable += errors.empty() ? 0 : count - static_cast<int>(failable.size());
+                for (DWORD error : errors)
+                    for (int call : failable) both(Fault{operation, call, error});
+            }
             for (long long allocation = 1; allocation <= clean.allocations; ++allocation)
                 both(Fault{"", static_cast<int>(allocation), 0});
-            std::cout << "fault matrix, " << where << ": " << runs << " runs, " << injected << " faults injected ("
-                      << calls << " failing calls of " << clean.calls.size() << " operations called, " << runs - calls
+            std::cout << "fault matrix, " << where << ": " << runs << " runs, each with its fault injected (" << calls
+                      << " failing calls of " << clean.calls.size() << " operations called, " << runs - calls
                       << " refused allocations, " << clean.constructionAllocations
-                      << " of them the application object's construction)" << std::endl;
+                      << " of them the application object's construction; " << notFailable
+                      << " calls of operations that fail otherwise left out, which Windows does not fail)"
+                      << std::endl;
             allRuns += runs;
-            allInjected += injected;
         }
     }
     if (failures > 40) ADD_FAILURE() << failures - 40 << " more runs with problems";
@@ -576,10 +591,12 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
     }
     std::string covered;
     for (const std::string& operation : faulted) covered += (covered.empty() ? "" : ", ") + operation;
-    std::cout << "fault matrix: runs in which the user answered";
+    std::cout << "fault matrix: runs by user";
+    for (const auto& [user, runs] : runsByUser) std::cout << " " << user << ": " << runs << ",";
+    std::cout << std::endl << "fault matrix: runs in which the user answered";
     for (const auto& [answer, runs] : runsByAnswer) std::cout << " " << answer << ": " << runs << ",";
     std::cout << std::endl;
-    std::cout << "fault matrix: " << allRuns << " runs, " << allInjected << " faults injected; " << seen.size()
+    std::cout << "fault matrix: " << allRuns << " runs, each with its one fault injected; " << seen.size()
               << " of "
               << SimCallRecord::AllOperations().size() << " operations called, " << faulted.size()
               << " of them failed: " << covered << std::endl;

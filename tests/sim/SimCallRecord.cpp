@@ -138,7 +138,7 @@ std::vector<DWORD> SimCallRecord::ErrorsOf(const std::string& operation)
 DWORD SimCallRecord::Enter(const std::string& operation, const std::string& arguments)
 {
     RefuseUnknown(operation);
-    calls.push_back({operation, arguments});
+    calls.push_back({operation, arguments, true});
     Log(operation);
     int count = ++m_callCounts[operation];
     for (const FaultRule& rule : m_faults)
@@ -153,7 +153,7 @@ DWORD SimCallRecord::Enter(const std::string& operation, const std::string& argu
 void SimCallRecord::Note(const std::string& operation, const std::string& arguments)
 {
     RefuseUnknown(operation);
-    calls.push_back({operation, arguments});
+    calls.push_back({operation, arguments, false});
     Log(operation);
     ++m_callCounts[operation];
 }

@@ -16,6 +16,9 @@
 struct SimCall {
     std::string operation;
     std::string arguments;
+    // Whether an injected fault could have failed this call: false for a
+    // call that Windows gives no failure for (see Note).
+    bool canFail = false;
 };
 
 struct SimEvent {
