@@ -349,12 +349,10 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
                          machine.registry.StringOf(kUninstallKey, "UninstallString") == uninstaller &&
                          machine.registry.StringOf(kUninstallKey, "DisplayIcon") == uninstaller;
 
-    // Nothing is left held, but what a failed release call itself could not
-    // give back; an escaped exception has told its own story already.
-    static const std::set<std::string> releases = {"RegCloseKey", "ClosePrinter", "CloseHandle",
-                                                   "UnregisterDeviceNotification", "ImageList_Destroy"};
-    bool releaseFailed = !run.fired.empty() && releases.count(fault.operation) != 0;
-    if (run.escaped.empty() && !releaseFailed) run.held = machine.Held();
+    // Nothing is left held but the one handle that a failed release call was
+    // given (the machine knows which); an escaped exception has told its own
+    // story already.
+    if (run.escaped.empty()) run.held = machine.Held();
     return run;
 }
 

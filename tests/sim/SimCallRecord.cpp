@@ -150,6 +150,18 @@ DWORD SimCallRecord::Enter(const std::string& operation, const std::string& argu
     return 0;
 }
 
+DWORD SimCallRecord::EnterRelease(const std::string& operation, const std::string& arguments, const void* handle)
+{
+    DWORD error = Enter(operation, arguments);
+    if (error != 0) m_failedReleases.insert({operation, reinterpret_cast<uintptr_t>(handle)});
+    return error;
+}
+
+bool SimCallRecord::ReleaseFailed(const std::string& operation, uintptr_t handle) const
+{
+    return m_failedReleases.count({operation, handle}) != 0;
+}
+
 void SimCallRecord::Note(const std::string& operation, const std::string& arguments)
 {
     RefuseUnknown(operation);

@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/Records.h"
@@ -36,6 +38,13 @@ public:
     // operation must answer a non-zero error as a failure of its own: the
     // fault counts as fired ("fault <operation>" in the time line).
     DWORD Enter(const std::string& operation, const std::string& arguments);
+    // Enter for a call that gives `handle` back to the system (closing a
+    // key, a printer, a mutex ...). When an injected fault fails it, the
+    // handle stays with the program, which has done its part: the machine
+    // remembers which handle the failed call was given.
+    DWORD EnterRelease(const std::string& operation, const std::string& arguments, const void* handle);
+    // Whether a call of `operation` that an injected fault failed was given `handle`.
+    bool ReleaseFailed(const std::string& operation, uintptr_t handle) const;
     // Records a call of an operation that Windows gives no failure for (a
     // void one, or one that cannot fail for a window of the calling thread):
     // a fault set on it never fires.
@@ -80,5 +89,6 @@ private:
         int nth;
     };
     std::vector<FaultRule> m_faults;
+    std::set<std::pair<std::string, uintptr_t>> m_failedReleases;
     std::map<std::string, int> m_callCounts;
 };

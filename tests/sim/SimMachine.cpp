@@ -1,5 +1,8 @@
 #include "tests/sim/SimMachine.h"
 
+#include <algorithm>
+#include <vector>
+
 SimMachine::SimMachine() = default;
 
 PlatformServices SimMachine::Services() { return {&spooler, &registry, &files, &process, &windows}; }
@@ -12,12 +15,23 @@ std::string SimMachine::Held() const
     auto count = [&held](int number, const char* what) {
         if (number > 0) held += (held.empty() ? "" : ", ") + std::to_string(number) + " " + what;
     };
-    count(registry.OpenKeys(), "registry keys");
-    count(spooler.OpenPrinters(), "printer handles");
-    count(spooler.ActiveRegistrations(), "device registrations");
+    // A handle that the program gave back in a call that failed is not the
+    // program's to give back again; every other one is.
+    auto handles = [this, &count](const std::vector<uintptr_t>& open, const char* release, const char* what) {
+        count(static_cast<int>(std::count_if(open.begin(), open.end(),
+                                             [&](uintptr_t handle) { return !record.ReleaseFailed(release, handle); })),
+              what);
+    };
+    std::vector<uintptr_t> registrations, imageLists;
+    for (const SimRegistration& registration : spooler.registrations)
+        if (registration.active) registrations.push_back(reinterpret_cast<uintptr_t>(registration.handle));
+    for (HIMAGELIST list : windows.ImageLists()) imageLists.push_back(reinterpret_cast<uintptr_t>(list));
+    handles(registry.OpenKeyHandles(), "RegCloseKey", "registry keys");
+    handles(spooler.PrinterHandles(), "ClosePrinter", "printer handles");
+    handles(registrations, "UnregisterDeviceNotification", "device registrations");
     count(files.liveLinks, "shell-link objects");
-    count(process.OpenHandles(), "mutex handles");
+    handles(process.HandleValues(), "CloseHandle", "mutex handles");
     count(windows.LiveWindows(), "windows");
-    count(windows.LiveImageLists(), "image lists");
+    handles(imageLists, "ImageList_Destroy", "image lists");
     return held;
 }

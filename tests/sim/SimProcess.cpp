@@ -8,6 +8,13 @@
 
 void SimProcess::HoldMutexElsewhere(const std::string& name) { ++m_mutexes[name]; }
 
+std::vector<uintptr_t> SimProcess::HandleValues() const
+{
+    std::vector<uintptr_t> handles;
+    for (const auto& [handle, name] : m_handles) handles.push_back(handle);
+    return handles;
+}
+
 bool SimProcess::MutexOpen(const std::string& name) const
 {
     auto found = m_mutexes.find(name);
@@ -47,7 +54,7 @@ HANDLE SimProcess::GetCurrentProcess()
 BOOL SimProcess::CloseHandle(HANDLE hObject)
 {
     sim::SimCode inSimulator;
-    if (DWORD error = m_record.Enter("CloseHandle", "")) return SetLastError(error), FALSE;
+    if (DWORD error = m_record.EnterRelease("CloseHandle", "", hObject)) return SetLastError(error), FALSE;
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(hObject));
     if (found == m_handles.end()) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
     --m_mutexes[found->second];

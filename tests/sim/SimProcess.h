@@ -44,6 +44,7 @@ public:
     bool MutexOpen(const std::string& name) const;
     // Handles that this process has open.
     int OpenHandles() const { return static_cast<int>(m_handles.size()); }
+    std::vector<uintptr_t> HandleValues() const;
 
     // What the other parts of the machine leave for GetLastError.
     void SetLastError(DWORD error) { m_lastError = error; }

@@ -82,6 +82,13 @@ std::string SimRegistry::StringOf(const std::string& key, const std::string& nam
     return text;
 }
 
+std::vector<uintptr_t> SimRegistry::OpenKeyHandles() const
+{
+    std::vector<uintptr_t> handles;
+    for (const auto& [handle, key] : m_handles) handles.push_back(handle);
+    return handles;
+}
+
 const SimRegistry::Handle* SimRegistry::OpenHandle(HKEY key) const
 {
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(key));
@@ -205,7 +212,7 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserve
 LSTATUS SimRegistry::RegCloseKey(HKEY hKey)
 {
     sim::SimCode inSimulator;
-    if (DWORD error = m_record.Enter("RegCloseKey", OpenKeyName(hKey))) return static_cast<LSTATUS>(error);
+    if (DWORD error = m_record.EnterRelease("RegCloseKey", OpenKeyName(hKey), hKey)) return static_cast<LSTATUS>(error);
     auto found = m_handles.find(reinterpret_cast<uintptr_t>(hKey));
     if (found == m_handles.end()) return ERROR_INVALID_HANDLE;
     m_handles.erase(found);

@@ -35,6 +35,7 @@ public:
     std::string StringOf(const std::string& key, const std::string& name) const;
     // Keys opened or created and not closed yet.
     int OpenKeys() const { return static_cast<int>(m_handles.size()); }
+    std::vector<uintptr_t> OpenKeyHandles() const;
 
     LSTATUS RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) override;
     LSTATUS RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,

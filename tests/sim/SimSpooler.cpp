@@ -176,7 +176,7 @@ HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
 BOOL SimSpooler::ClosePrinter(HANDLE hPrinter)
 {
     sim::SimCode inSimulator;
-    if (DWORD error = m_record.Enter("ClosePrinter", "")) return Failed(error);
+    if (DWORD error = m_record.EnterRelease("ClosePrinter", "", hPrinter)) return Failed(error);
     auto found = std::find(m_printers.begin(), m_printers.end(), reinterpret_cast<uintptr_t>(hPrinter));
     if (found == m_printers.end()) return Failed(ERROR_INVALID_HANDLE);
     m_printers.erase(found);
@@ -293,7 +293,7 @@ HDEVNOTIFY SimSpooler::RegisterDeviceNotificationA(HANDLE hRecipient, LPVOID Not
 BOOL SimSpooler::UnregisterDeviceNotification(HDEVNOTIFY Handle)
 {
     sim::SimCode inSimulator;
-    if (DWORD error = m_record.Enter("UnregisterDeviceNotification", "")) return Failed(error);
+    if (DWORD error = m_record.EnterRelease("UnregisterDeviceNotification", "", Handle)) return Failed(error);
     for (SimRegistration& registration : registrations)
         if (registration.handle == Handle && registration.active) {
             registration.active = false;

@@ -87,6 +87,7 @@ public:
 
     // Printer handles given out and not closed yet.
     int OpenPrinters() const { return static_cast<int>(m_printers.size()); }
+    const std::vector<uintptr_t>& PrinterHandles() const { return m_printers; }
 
 private:
     bool Known(const SimPort& port) const { return port.knownFrom <= m_record.clock; }

@@ -785,7 +785,7 @@ BOOL SimWindows::ImageList_Destroy(HIMAGELIST list)
     sim::SimCode inSimulator;
     std::ostringstream handle;
     handle << list;
-    if (m_record.Enter("ImageList_Destroy", handle.str())) return FALSE;
+    if (m_record.EnterRelease("ImageList_Destroy", handle.str(), list)) return FALSE;
     if (m_imageLists.erase(list) == 0) {
         imageListErrors.push_back("destroyed an image list that is not alive: " + handle.str());
         return FALSE;

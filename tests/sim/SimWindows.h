@@ -123,6 +123,7 @@ public:
     void PaintPending();
     // Image lists alive now.
     int LiveImageLists() const { return static_cast<int>(m_imageLists.size()); }
+    const std::set<HIMAGELIST>& ImageLists() const { return m_imageLists; }
     // Dialogs created and not destroyed yet.
     int LiveWindows() const;
 
