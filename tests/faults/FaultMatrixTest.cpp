@@ -3,11 +3,12 @@
 // two do not take: the data-type repeat on a spooler that wants one, the
 // waits for a USB port that the spooler learns late, the numbered queue
 // names), once for every call of every platform operation that the path
-// makes, with exactly that call failing with each error that Windows gives
-// for it, and once for every allocation that the program makes, the
-// application object's own construction included, with exactly that one
-// refused. A user who takes each dialog's way forward (and leaves when
-// asked) drives every run.
+// makes and that Windows can fail, with exactly that call failing with each
+// error that Windows gives for it, and once for every allocation that the
+// program makes, with exactly that one refused. Each is run by a user who
+// says Yes and by one who says No (and with each button of the port
+// enumeration's box where it comes): both take each dialog's way forward,
+// the one who says No after asking to leave it.
 //
 // Each run is judged by what it left on the machine and by where in the time
 // line its one failure fell, never by what the program meant to do.
@@ -57,8 +58,8 @@ const std::set<std::string> kOtherBoxes = {
 const std::map<std::string, std::string> kUnreached = {
     {"IsWow64Process", "asked only by the x86 build"},
     {"GetCurrentProcess", "asked only by the x86 build, for IsWow64Process"},
-    {"IsWindowVisible", "the framework has it; no dialog of the program asks"},
-    {"IsWindowEnabled", "the framework has it; no dialog of the program asks"},
+    {"IsWindowVisible", "the window operations have it; nothing of the program asks"},
+    {"IsWindowEnabled", "the window operations have it; nothing of the program asks"},
     {"RunMessageLoop", "InitInstance always answers false: the framework runs no message loop"},
     {"IShellLinkA::SetWorkingDirectory", "the shortcut has no working directory"},
     {"IShellLinkA::SetArguments", "the shortcut has no arguments"},
@@ -580,6 +581,9 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
 
     // Every operation that the machine has is met, or named with why not;
     // each that Windows can fail and that a starting point calls has failed.
+    for (const auto& [operation, why] : kUnreached)
+        if (!SimCallRecord::Known(operation))
+            ADD_FAILURE() << "listed as unreached, and the machine has no operation " << operation << " (" << why << ")";
     for (const std::string& operation : SimCallRecord::AllOperations()) {
         bool unreached = kUnreached.count(operation) != 0;
         if (!seen.count(operation) && !unreached) ADD_FAILURE() << "no path calls " << operation;
