@@ -12,6 +12,7 @@
 #include "profile/SetupTexts.h"
 #include "resources/resource.h"
 #include "tests/Checks.h"
+#include "tests/DriverPackage.h"
 #include "tests/sim/SimMachine.h"
 
 // The configured printer as the system knows it: its USB device path, and the
@@ -48,13 +49,12 @@ protected:
         for (const std::string& error : screen.imageListErrors) ADD_FAILURE() << error;
     }
 
-    // Our sample driver package in the folder that setup starts from.
+    // Our sample driver package in the folder that setup starts from, with
+    // setup itself and a file that is no part of the driver.
     void AddPackage()
     {
-        for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Corvex.HLP", "Uninstall.exe",
-                                 "Setup.exe"})
-            machine.files.AddFile(machine.files.currentDirectory + "\\" + name, std::string("package file ") + name);
-        machine.files.AddFile(machine.files.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "status monitor");
+        AddDriverPackage(machine.files);
+        machine.files.AddFile(machine.files.currentDirectory + "\\Setup.exe", "package file Setup.exe");
         machine.files.AddFile(machine.files.currentDirectory + "\\ReadMe.txt", "not part of the driver");
     }
 

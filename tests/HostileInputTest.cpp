@@ -129,8 +129,7 @@ TEST_F(HostileInput, ADoubleByteCharacterIsNotTakenForTheSerialNumbersLastLetter
 
 TEST_F(HostileInput, APackageWithoutItsDescriptionFileFailsTheDriverStage)
 {
-    for (const char* name : {"ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
-        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
+    AddDriverPackage(machine.files, {"ESC_QRT_BILL.GPD"});
     InstallOnLptOne();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x002C occured."});
     EXPECT_TRUE(machine.spooler.queues.empty());
@@ -138,8 +137,7 @@ TEST_F(HostileInput, APackageWithoutItsDescriptionFileFailsTheDriverStage)
 
 TEST_F(HostileInput, APackageWithoutTheStmFolderInstallsTheDriverAlone)
 {
-    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
-        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
+    AddDriverPackage(machine.files, {}, false);
     InstallOnLptOne();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
     EXPECT_EQ(machine.registry.Value(kRunKey, "CorvexQL70TILLMATE(ESCP)"), nullptr);

@@ -516,7 +516,7 @@ TEST_F(WineSpooler, NumberedNamesAndPortWaitsAreRepeatedToo)
     SimMachine other;
     InstallPlatform(other.Services());
     other.spooler.rejectsQueueWithoutDatatype = true;
-    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll"}) other.files.AddFile(other.spooler.driverDirectory + "\\" + name);
+    for (const std::string& name : kPackageFiles) other.files.AddFile(other.spooler.driverDirectory + "\\" + name);
     other.record.Fail("AddPrinterA", ERROR_UNKNOWN_PORT, 2);
     CInstaller installer;
     installer.PortName = "LPT1:";
@@ -526,3 +526,48 @@ TEST_F(WineSpooler, NumberedNamesAndPortWaitsAreRepeatedToo)
     EXPECT_EQ(other.record.CountOf("Sleep"), 1);
     InstallPlatform(machine.Services());
 }
+
+// Unidrv's modules: a fresh Windows 8 or 10 has none of its own, so the
+// package must bring them; Windows 7 has them in the version folder already.
+struct UnidrvCase {
+    const char* name;
+    bool windows7;
+    bool packageBringsUnidrv;
+    bool installs;
+};
+
+void PrintTo(const UnidrvCase& unidrv, std::ostream* out) { *out << unidrv.name; }
+
+class UnidrvModules : public SetupTest, public ::testing::WithParamInterface<UnidrvCase> {};
+
+TEST_P(UnidrvModules, AreTakenFromThePackageOrTheVersionFolder)
+{
+    const UnidrvCase& unidrv = GetParam();
+    if (unidrv.windows7) machine.spooler.AddUnidrvAsWindows7();
+    AddDriverPackage(machine.files, unidrv.packageBringsUnidrv ? std::vector<std::string>() : kUnidrvFiles);
+    machine.files.AddFolder("C" + kAllUsersPrograms);
+    user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
+    RunSetup();
+
+    const std::string versionFolder = machine.spooler.driverDirectory + "\\3\\";
+    if (!unidrv.installs) {
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x002C occured."});
+        EXPECT_TRUE(machine.spooler.drivers.empty());
+        EXPECT_TRUE(machine.spooler.queues.empty());
+        return;
+    }
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    ASSERT_NE(machine.spooler.Driver(kModel), nullptr);
+    EXPECT_EQ(machine.spooler.Queue(kModel)->driverName, kModel);
+    // The spooler's copy of each module: the package's, or Windows 7's own.
+    for (const std::string& module : kUnidrvFiles)
+        EXPECT_EQ(machine.files.FileContent(versionFolder + module),
+                  (unidrv.packageBringsUnidrv ? "package file " : "Unidrv ") + module);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, UnidrvModules,
+    ::testing::Values(UnidrvCase{"FreshWindows10PackageWithout", false, false, false},
+                      UnidrvCase{"Windows7PackageWithout", true, false, true},
+                      UnidrvCase{"FreshWindows10PackageWith", false, true, true}),
+    [](const ::testing::TestParamInfo<UnidrvCase>& info) { return std::string(info.param.name); });

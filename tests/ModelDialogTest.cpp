@@ -142,7 +142,8 @@ TEST_F(ModelSelection, OkStagesThePackageHidesTheDialogRunsTheConnectionDialogAn
     EXPECT_EQ(screen.boxes[0].text, ExitQuestion);
     EXPECT_EQ(machine.files.FilesIn(machine.spooler.driverDirectory),
               (std::vector<std::string>{"CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
-                                        "Setup.exe", "Uninstall.exe"}));
+                                        "Setup.exe", "TTFSUB.gpd", "Uninstall.exe", "stdnames.gpd", "unidrv.dll",
+                                        "unidrv.hlp", "unidrvui.dll", "unires.dll"}));
     // The connection dialog ends with Cancel; the model dialog with OK all the same.
     EXPECT_TRUE(InOrder(record, {"SHFileOperationA", "hide 102", "open 108", "end 108 2", "destroy 108", "end 102 1"}));
     EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));

@@ -286,8 +286,7 @@ TEST_F(UsbPath, PortNumbersAreAtLeastThreeDigits)
     for (DWORD number : {0u, 1u, 12u, 1000u}) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
-        for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Uninstall.exe"})
-            fresh.files.AddFile(fresh.files.currentDirectory + "\\" + name, name);
+        AddDriverPackage(fresh.files);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", number);
         std::string expected = number == 1000 ? "USB1000" : number == 12 ? "USB012" : number == 1 ? "USB001" : "USB000";

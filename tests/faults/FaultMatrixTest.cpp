@@ -262,9 +262,7 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     SimMachine machine;
     InstallPlatform(machine.Services());
     SelectedPort.clear();
-    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Corvex.HLP", "Uninstall.exe"})
-        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
-    machine.files.AddFile(machine.files.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "status monitor");
+    AddDriverPackage(machine.files);
     machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
     machine.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
     machine.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
@@ -344,7 +342,7 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     run.runValue = machine.registry.Value("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                           "CorvexQL70TILLMATE(ESCP)") != nullptr;
     for (const std::string& stored : machine.spooler.infStore)
-        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == "CORVEX_ESCP.INF";
+        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == "package file CORVEX_ESCP.INF";
     const std::string uninstaller = directory + "\\Uninstall.exe";
     run.uninstallEntry = machine.registry.StringOf(kUninstallKey, "DisplayName") == "Corvantis Printer Software" &&
                          machine.registry.StringOf(kUninstallKey, "UninstallString") == uninstaller &&

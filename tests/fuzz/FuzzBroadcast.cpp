@@ -11,6 +11,7 @@
 #include "framework/Afx.h"
 #include "install/FileCopy.h"
 #include "ports/PrinterConnection.h"
+#include "tests/DriverPackage.h"
 #include "tests/fuzz/FuzzTarget.h"
 
 namespace {
@@ -33,9 +34,7 @@ std::string FuzzOutcome(const uint8_t* data, size_t size)
 
     SimMachine machine;
     InstallPlatform(machine.Services());
-    for (const char* name : {"ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX_ESCP.INF", "Corvex.HLP", "Uninstall.exe"})
-        machine.files.AddFile(machine.files.currentDirectory + "\\" + name, name);
-    machine.files.AddFile(machine.files.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "status monitor");
+    AddDriverPackage(machine.files);
     machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
     machine.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
     machine.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);

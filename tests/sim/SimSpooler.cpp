@@ -25,10 +25,12 @@ void SimSpooler::SetDriverDirectory(const std::string& path)
 {
     driverDirectory = path;
     m_files.AddFolder(path);
-    // Windows 7 brings Unidrv with its own drivers (the XPS Document
-    // Writer's among them): its modules lie in the version-3 folder.
+}
+
+void SimSpooler::AddUnidrvAsWindows7()
+{
     for (const char* module : {"unidrv.dll", "unidrvui.dll", "unidrv.hlp", "unires.dll", "stdnames.gpd", "TTFSUB.gpd"})
-        m_files.AddFile(path + "\\3\\" + module, std::string("Unidrv ") + module);
+        m_files.AddFile(driverDirectory + "\\3\\" + module, std::string("Unidrv ") + module);
 }
 
 void SimSpooler::AddPort(const std::string& name, const std::string& description)

@@ -51,9 +51,13 @@ public:
     SimSpooler(SimCallRecord& record, SimProcess& process, SimFiles& files);
 
     // The driver directory of the current environment. Change it with
-    // SetDriverDirectory, which also makes the folder.
+    // SetDriverDirectory, which also makes the folder. As on a fresh
+    // Windows 8 or 10, its version-3 folder holds no driver's files.
     std::string driverDirectory = "C:\\Windows\\system32\\spool\\DRIVERS\\x64";
     void SetDriverDirectory(const std::string& path);
+    // Unidrv's modules in the version-3 folder, as Windows 7's XPS Document
+    // Writer brings them: a driver record that names them finds them there.
+    void AddUnidrvAsWindows7();
 
     std::vector<SimPort> ports;
     std::vector<SimDriver> drivers;
