@@ -76,5 +76,8 @@ bool CFileCopy::CopyDriverFiles()
     BeginWaitCursor();
     int result = ShellApi().SHFileOperationA(&request);
     EndWaitCursor();
-    return result == 0;
+    // The shell answers 0 also when the user cancelled, or skipped a file
+    // (one in use, say), in its own error window; only the aborted flag
+    // tells. A package with a file left out is no package.
+    return result == 0 && !request.fAnyOperationsAborted;
 }

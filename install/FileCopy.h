@@ -14,7 +14,8 @@ public:
 
     // Copies the driver package from the current folder into the driver
     // directory, with the wait cursor. Reports its own failures; a failed
-    // copy ends the process with exit code 1.
+    // copy, and one that was aborted with a file left out, ends the process
+    // with exit code 1.
     void StageDriverFiles();
     bool QueryDriverDirectory();
     bool CopyDriverFiles();

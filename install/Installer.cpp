@@ -264,7 +264,9 @@ bool CInstaller::DeployStatusMonitor()
         int result = ShellApi().SHFileOperationA(&request);
         source.reset();
         EndWaitCursor();
-        return result == 0;
+        // A copy that the system stopped (it may, silently, without its error
+        // window) answers 0 with the aborted flag: the status monitor is not there.
+        return result == 0 && !request.fAnyOperationsAborted;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -571,3 +571,21 @@ INSTANTIATE_TEST_SUITE_P(
                       UnidrvCase{"Windows7PackageWithout", true, false, true},
                       UnidrvCase{"FreshWindows10PackageWith", false, true, true}),
     [](const ::testing::TestParamInfo<UnidrvCase>& info) { return std::string(info.param.name); });
+
+// The status monitor's copy answers 0 with the aborted flag when the system
+// stopped it (it may, silently, as no error window is allowed): the status
+// monitor is not deployed, and none of its later steps runs.
+class StoppedStatusMonitorCopy : public Installation, public ::testing::WithParamInterface<DWORD> {};
+
+TEST_P(StoppedStatusMonitorCopy, GivesThePlainSuccess)
+{
+    record.Fail("SHFileOperationA", GetParam(), 1);
+    user.Answer(IDOK);
+    Install();
+    EXPECT_EQ(record.CountOf("SHFileOperationA"), 1);
+    ExpectNoStatusMonitorSteps();
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shell, StoppedStatusMonitorCopy, ::testing::Values(kShellCopyCancelled, kShellCopySkipped));

@@ -124,3 +124,49 @@ TEST_F(Staging, TheWaitWindowGoesWithItsObject)
     }
     EXPECT_TRUE(screen.Dialog(IDD_FILE_COPY)->destroyed);
 }
+
+// The shell answers 0 with its aborted flag when the user skips a file or
+// cancels in its error window, or when the copy is stopped: a failed copy.
+struct AbortedCopy {
+    const char* name;
+    SimFiles::ShellAnswer answer;  // to the window about the plug-in in use
+    DWORD stop;                    // or a stop at the first file (a fault of that kind), or 0
+    std::vector<std::string> copied, notCopied;
+};
+
+void PrintTo(const AbortedCopy& copy, std::ostream* out) { *out << copy.name; }
+
+class AbortedStaging : public Staging, public ::testing::WithParamInterface<AbortedCopy> {};
+
+TEST_P(AbortedStaging, EndsTheProcessWithExitCodeOne)
+{
+    const AbortedCopy& copy = GetParam();
+    // The spooler has the plug-in of an earlier installation loaded.
+    const std::string directory = machine.spooler.driverDirectory + "\\";
+    machine.files.AddFile(directory + "ESC_QRT_BILL.dll", "older plug-in");
+    machine.files.MarkInUse(directory + "ESC_QRT_BILL.dll");
+    machine.files.shellErrorAnswer = copy.answer;
+    if (copy.stop != 0) record.Fail("SHFileOperationA", copy.stop);
+
+    EXPECT_EQ(Stage(), 1);
+    EXPECT_TRUE(screen.boxes.empty());
+    EXPECT_EQ(machine.files.FileContent(directory + "ESC_QRT_BILL.dll"), "older plug-in");
+    for (const std::string& name : copy.copied) EXPECT_TRUE(machine.files.FileExists(directory + name)) << name;
+    for (const std::string& name : copy.notCopied) EXPECT_FALSE(machine.files.FileExists(directory + name)) << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shell, AbortedStaging,
+    ::testing::Values(
+        // Skip: everything else is copied, and still the package is not whole.
+        AbortedCopy{"SkippedInItsWindow", SimFiles::ShellAnswer::Skip, 0, {"ESC_QRT_BILL.GPD", "unidrv.dll", "Uninstall.exe"}, {}},
+        // Cancel: what the patterns before the plug-in's named is copied, nothing after.
+        AbortedCopy{"CancelledInItsWindow", SimFiles::ShellAnswer::Cancel, 0, {"ESC_QRT_BILL.GPD", "stdnames.gpd"},
+                    {"unidrv.dll", "CORVEX_ESCP.INF", "Uninstall.exe"}},
+        // Without an answer the copy fails with the file's error.
+        AbortedCopy{"InUseWithoutAnAnswer", SimFiles::ShellAnswer::None, 0, {"ESC_QRT_BILL.GPD"}, {"CORVEX_ESCP.INF"}},
+        AbortedCopy{"CancelledAtTheFirstFile", SimFiles::ShellAnswer::None, kShellCopyCancelled, {},
+                    {"ESC_QRT_BILL.GPD", "CORVEX_ESCP.INF"}},
+        AbortedCopy{"SkippedTheFirstFile", SimFiles::ShellAnswer::None, kShellCopySkipped, {"stdnames.gpd", "CORVEX_ESCP.INF"},
+                    {"ESC_QRT_BILL.GPD"}}),
+    [](const ::testing::TestParamInfo<AbortedCopy>& info) { return std::string(info.param.name); });

@@ -228,6 +228,7 @@ struct Attempt {
 struct SetupRun {
     std::string escaped;  // what left the program, if anything
     bool exited = false;
+    int exitCode = 0;
     std::vector<SimMessageBox> boxes;
     std::vector<SimEvent> events;
     std::map<std::string, int> calls;
@@ -244,6 +245,9 @@ struct SetupRun {
     std::string defaultPrinter;
     bool statusMonitorDeployed = false;
     bool runValue = false;
+    bool shortcut = false;
+    bool launched = false;
+    bool packageStaged = false;  // every package file in the driver directory, as the package has it
     bool infStored = false;
     bool uninstallEntry = false;
     std::string held;  // what is still held, when the machine can tell
@@ -285,8 +289,9 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
         run.constructionAllocations = program.made;
         try {
             AfxWinMain();
-        } catch (const SimProcessExit&) {
+        } catch (const SimProcessExit& exit) {
             run.exited = true;
+            run.exitCode = exit.code;
         }
     } catch (const std::exception& error) {
         run.escaped = error.what();
@@ -339,6 +344,12 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     run.defaultPrinter = machine.spooler.defaultPrinter;
     const std::string directory = machine.spooler.driverDirectory;
     run.statusMonitorDeployed = machine.files.FileExists(directory + kStatusMonitor);
+    run.shortcut = machine.files.FileExists("C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Corvantis\\"
+                                            "StatusMonitorQL70TILLMATE(ESCP).LNK");
+    run.launched = !machine.files.launched.empty();
+    run.packageStaged = true;
+    for (const std::string& name : kPackageFiles)
+        run.packageStaged &= machine.files.FileContent(directory + "\\" + name) == "package file " + name;
     run.runValue = machine.registry.Value("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                           "CorvexQL70TILLMATE(ESCP)") != nullptr;
     for (const std::string& stored : machine.spooler.infStore)
@@ -436,6 +447,19 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
     if (installerRan && outcomes.size() + lookups != 1 && !boxRefused)
         problem("an installer ran, and " + std::to_string(outcomes.size()) + " outcomes");
     if (!installerRan && queue != nullptr) problem("a queue without an installation");
+
+    // The staging (the copy before the port dialogs) lets setup go on only
+    // with the whole package in the driver directory; a copy that failed or
+    // was aborted ends the process with exit code 1 before any port dialog.
+    const size_t staging = IndexAfter(events, "SHFileOperationA", 0);
+    const bool staged = staging != none && staging < portStep;
+    if (run.exited && (run.exitCode != 1 || portStep < events.size()))
+        problem("the process ended with exit code " + std::to_string(run.exitCode) +
+                (portStep < events.size() ? ", after the port dialogs opened" : ""));
+    if (staged && portStep < events.size() && !run.packageStaged)
+        problem("setup went on with the package staged in part");
+    if (!run.statusMonitorDeployed && (run.runValue || run.shortcut || run.launched))
+        problem("a Run value, a shortcut or a launch without the status monitor deployed");
     if (!outcomes.empty() && outcomes.front() != expected)
         problem("the outcome \"" + outcomes.front() + "\" where the machine calls for \"" + expected + "\"");
     if (unknownBoxes > (unknownDriver ? 1 : 0))

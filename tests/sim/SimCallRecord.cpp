@@ -72,7 +72,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures()
         {"RegSetValueExA", {ERROR_ACCESS_DENIED}},
         {"RegCloseKey", {ERROR_INVALID_HANDLE}},
         // shell
-        {"SHFileOperationA", {ERROR_ACCESS_DENIED, 0x7C /* DE_INVALIDFILES */}},
+        {"SHFileOperationA", {ERROR_ACCESS_DENIED, 0x7C /* DE_INVALIDFILES */, kShellCopyCancelled, kShellCopySkipped}},
         {"SHCreateDirectory", {ERROR_ACCESS_DENIED}},
         {"CreateDirectoryA", {ERROR_ACCESS_DENIED}},
         {"ShellExecuteA", {ERROR_FILE_NOT_FOUND}},

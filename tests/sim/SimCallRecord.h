@@ -15,6 +15,13 @@
 
 #include "platform/Records.h"
 
+// Fault kinds of the shell's copy that are no error code (bit 29: no code of
+// the system's): SHFileOperationA answers 0 and sets fAnyOperationsAborted,
+// as when the user cancels in the shell's own window at the first file
+// (nothing copied) or skips it (the rest copied), or the system stops it.
+constexpr DWORD kShellCopyCancelled = 0x20000001;
+constexpr DWORD kShellCopySkipped = 0x20000002;
+
 struct SimCall {
     std::string operation;
     std::string arguments;

@@ -36,6 +36,9 @@ bool TooLongForAFolder(const std::string& path) { return path.size() >= MAX_PATH
 
 // The shell's own code for a path that exceeds, or would exceed, MAX_PATH.
 constexpr int kPathTooDeep = 0x79;  // DE_PATHTOODEEP
+// Errors of the system that the program's own header has no name for.
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_CANCELLED = 1223;
 
 std::string Trimmed(std::string folder)
 {
@@ -168,10 +171,21 @@ void SimFiles::AddFile(const std::string& path, const std::string& content)
 
 void SimFiles::MakeReadOnly(const std::string& folder) { m_readOnly.insert(Lower(Trimmed(Absolute(folder)))); }
 
+void SimFiles::MarkInUse(const std::string& path) { m_inUse.insert(Lower(Absolute(path))); }
+
+int SimFiles::WriteError(const std::string& path) const
+{
+    std::string absolute = Absolute(path);
+    if (m_readOnly.count(Lower(FolderOf(absolute)))) return static_cast<int>(ERROR_ACCESS_DENIED);
+    if (m_inUse.count(Lower(absolute))) return static_cast<int>(ERROR_SHARING_VIOLATION);
+    if (!FolderExists(FolderOf(absolute))) return static_cast<int>(ERROR_PATH_NOT_FOUND);
+    return 0;
+}
+
 bool SimFiles::WriteFile(const std::string& path, const std::string& content)
 {
     std::string absolute = Absolute(path);
-    if (!FolderExists(FolderOf(absolute)) || m_readOnly.count(Lower(FolderOf(absolute)))) return false;
+    if (WriteError(absolute) != 0) return false;
     m_files[Lower(absolute)] = {absolute, content};
     return true;
 }
@@ -200,24 +214,34 @@ std::vector<std::string> SimFiles::FilesIn(const std::string& folder) const
     return names;
 }
 
-int SimFiles::CopyMatches(const std::string& source, const std::string& destinationFolder)
+int SimFiles::CopyMatches(const std::string& source, const std::string& destinationFolder, ShellAnswer answer,
+                          const std::string& stopAt, bool& aborted, bool& cancelled)
 {
     std::string absolute = Absolute(source);
     std::string folder = FolderOf(absolute);
     std::string pattern = LeafOf(absolute);
     bool wildcard = pattern.find_first_of("*?") != std::string::npos;
-    int copied = 0;
+    int matched = 0;
     if (TooLongForAFile(absolute)) return kPathTooDeep;
     for (const std::string& name : FilesIn(folder)) {
         if (!Matches(pattern.c_str(), name.c_str())) continue;
-        if (TooLongForAFile(destinationFolder + "\\" + name)) return kPathTooDeep;
-        if (m_readOnly.count(Lower(destinationFolder))) return static_cast<int>(ERROR_ACCESS_DENIED);
-        if (!WriteFile(destinationFolder + "\\" + name, FileContent(folder + "\\" + name)))
-            return static_cast<int>(ERROR_PATH_NOT_FOUND);
-        ++copied;
+        ++matched;
+        std::string target = destinationFolder + "\\" + name;
+        if (TooLongForAFile(target)) return kPathTooDeep;
+        int error = Lower(target) == stopAt ? static_cast<int>(ERROR_CANCELLED) : WriteError(target);
+        if (error != 0) {
+            if (answer == ShellAnswer::None) return error;
+            aborted = true;
+            if (answer == ShellAnswer::Cancel) {
+                cancelled = true;
+                return 0;
+            }
+            continue;
+        }
+        WriteFile(target, FileContent(folder + "\\" + name));
     }
     // A wildcard that matches nothing copies nothing; a missing named file fails.
-    return !wildcard && copied == 0 ? static_cast<int>(ERROR_FILE_NOT_FOUND) : 0;
+    return !wildcard && matched == 0 ? static_cast<int>(ERROR_FILE_NOT_FOUND) : 0;
 }
 
 int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
@@ -231,7 +255,17 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
     arguments << ", to=";
     for (const std::string& entry : to) arguments << "[" << entry << "]";
     arguments << ", hwnd=" << (lpFileOp->hwnd != nullptr ? "set" : "none");
-    if (DWORD error = record.Enter("SHFileOperationA", arguments.str())) return static_cast<int>(error);
+    lpFileOp->fAnyOperationsAborted = FALSE;
+    // The shell's window answers for the files that cannot be written, unless
+    // the request asks for no error window.
+    ShellAnswer answer = lpFileOp->fFlags & FOF_NOERRORUI ? ShellAnswer::None : shellErrorAnswer;
+    // An injected stop: the user (or the system) at the first file.
+    bool stopped = false;
+    if (DWORD error = record.Enter("SHFileOperationA", arguments.str())) {
+        if (error != kShellCopyCancelled && error != kShellCopySkipped) return static_cast<int>(error);
+        answer = error == kShellCopyCancelled ? ShellAnswer::Cancel : ShellAnswer::Skip;
+        stopped = true;
+    }
     if (lpFileOp->wFunc != FO_COPY || from.empty() || to.size() != 1) return static_cast<int>(ERROR_INVALID_PARAMETER);
 
     std::string destination = Trimmed(Absolute(to[0]));
@@ -242,8 +276,20 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
         if (!(lpFileOp->fFlags & FOF_NOCONFIRMMKDIR)) return static_cast<int>(ERROR_PATH_NOT_FOUND);
         AddFolder(destination);
     }
-    for (const std::string& source : from)
-        if (int result = CopyMatches(source, destination)) return result;
+    // The file stopped at: the first that the request names.
+    std::string stopAt;
+    for (size_t i = 0; stopped && stopAt.empty() && i < from.size(); ++i) {
+        std::string absolute = Absolute(from[i]);
+        std::string pattern = LeafOf(absolute);
+        for (const std::string& name : FilesIn(FolderOf(absolute)))
+            if (stopAt.empty() && Matches(pattern.c_str(), name.c_str())) stopAt = Lower(destination + "\\" + name);
+    }
+    bool aborted = stopped, cancelled = false;
+    for (const std::string& source : from) {
+        if (int result = CopyMatches(source, destination, answer, stopAt, aborted, cancelled)) return result;
+        if (cancelled) break;
+    }
+    lpFileOp->fAnyOperationsAborted = aborted ? TRUE : FALSE;
     return 0;
 }
 

@@ -35,6 +35,18 @@ public:
     // Folders whose files cannot be written (a read-only medium, a folder
     // without write access for the administrator either).
     void MakeReadOnly(const std::string& folder);
+    // A file that another process has open without sharing it (a driver's
+    // plug-in that the spooler has loaded, a running program): it cannot be
+    // replaced, with ERROR_SHARING_VIOLATION.
+    void MarkInUse(const std::string& path);
+
+    // What the user answers in the shell's own error window, which a copy
+    // without FOF_NOERRORUI shows for a file it cannot write: Skip leaves the
+    // file out and goes on, Cancel stops there. Either way the shell answers
+    // 0 and sets fAnyOperationsAborted. With no answer given (or with
+    // FOF_NOERRORUI) the copy fails with the file's error.
+    enum class ShellAnswer { None, Skip, Cancel };
+    ShellAnswer shellErrorAnswer = ShellAnswer::None;
 
     // Programs started through the shell, by path.
     std::vector<std::string> launched;
@@ -60,10 +72,18 @@ private:
         std::string path;
         std::string content;
     };
-    int CopyMatches(const std::string& source, const std::string& destinationFolder);
+    // Copies the files that `source` names; a file that cannot be written,
+    // and the one named `stopAt`, are answered by `answer` (None: the copy
+    // fails with the file's error). Sets `aborted` when a file was left out
+    // or the copy was cancelled, and `cancelled` for the latter.
+    int CopyMatches(const std::string& source, const std::string& destinationFolder, ShellAnswer answer,
+                    const std::string& stopAt, bool& aborted, bool& cancelled);
+    // Why a file cannot be written there, or 0.
+    int WriteError(const std::string& path) const;
 
     SimProcess& m_process;
     std::map<std::string, File> m_files;  // by lower-case path
     std::set<std::string> m_folders;      // lower-case paths
     std::set<std::string> m_readOnly;     // lower-case paths
+    std::set<std::string> m_inUse;        // lower-case paths
 };
