@@ -327,7 +327,28 @@ HINSTANCE SimFiles::ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, 
         return answer(error & 0x1F);  // a failure answers a value of 32 or less
     if (lpFile == nullptr || TooLongForAFile(Absolute(lpFile)) || !FileExists(lpFile)) return answer(ERROR_FILE_NOT_FOUND);
     launched.push_back(lpFile);
+    m_process.running.push_back(lpFile);
     return answer(42);
+}
+
+std::string SimFiles::ProgramOf(const std::string& commandLine) const
+{
+    std::string line = commandLine.substr(std::min(commandLine.find_first_not_of(' '), commandLine.size()));
+    auto program = [this](std::string name) {
+        if (LeafOf("\\" + name).find('.') == std::string::npos) name += ".exe";
+        return !TooLongForAFile(Absolute(name)) && FileExists(name) ? Absolute(name) : std::string();
+    };
+    if (!line.empty() && line[0] == '"') return program(line.substr(1, line.find('"', 1) - 1));
+    // "C:\Program Files\A B" tries "C:\Program", "C:\Program Files\A", then the whole line.
+    for (size_t blank = line.find(' '); blank != std::string::npos; blank = line.find(' ', blank + 1))
+        if (std::string found = program(line.substr(0, blank)); !found.empty()) return found;
+    return line.empty() ? std::string() : program(line);
+}
+
+void SimFiles::Restart()
+{
+    liveLinks = 0;
+    comInitialised = false;
 }
 
 HRESULT SimFiles::CoInitialize(LPVOID)

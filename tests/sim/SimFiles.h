@@ -48,8 +48,15 @@ public:
     enum class ShellAnswer { None, Skip, Cancel };
     ShellAnswer shellErrorAnswer = ShellAnswer::None;
 
-    // Programs started through the shell, by path.
+    // Programs started through the shell, by path (they run on, in the
+    // process's list of running programs).
     std::vector<std::string> launched;
+    // The program that a command line starts, as CreateProcess finds it: a
+    // quoted name, or else each prefix that ends at a blank in turn, ".exe"
+    // appended to a name without an extension. Empty when there is none.
+    std::string ProgramOf(const std::string& commandLine) const;
+    // The machine restarts: link objects and COM are gone; files stay.
+    void Restart();
     bool comInitialised = false;
     // Shell-link objects created and not released to their last reference.
     int liveLinks = 0;

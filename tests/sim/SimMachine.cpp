@@ -5,6 +5,27 @@
 
 SimMachine::SimMachine() = default;
 
+void SimMachine::Restart()
+{
+    record.Log("restart");
+    windows.Restart();
+    files.Restart();
+    spooler.Restart();
+    registry.Restart();
+    process.Restart();
+    for (const char* run : {"HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                            "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"})
+        for (const SimRegistryValue& value : registry.ValuesOf(run)) {
+            if (value.type != REG_SZ && value.type != REG_EXPAND_SZ) continue;
+            std::string line(value.data.begin(), value.data.end());
+            line = line.substr(0, line.find('\0'));
+            std::string program = files.ProgramOf(line);
+            if (program.empty()) continue;
+            process.running.push_back(program);
+            record.Log("start " + program);
+        }
+}
+
 PlatformServices SimMachine::Services() { return {&spooler, &registry, &files, &process, &windows}; }
 
 std::string SimMachine::Held() const

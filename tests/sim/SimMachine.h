@@ -33,6 +33,14 @@ public:
     // mutex handles, windows and image lists. Empty when nothing is held.
     std::string Held() const;
 
+    // Restarts Windows: every process ends (what the program held is given
+    // back, the programs it started no longer run, named mutexes are gone),
+    // volatile registry keys are gone, and at log-on the programs of the Run
+    // keys (HKLM and HKCU) start, each value a command line. Files, the rest
+    // of the registry, the spooler's drivers, queues and default printer and
+    // the INF store stay.
+    void Restart();
+
     SimCallRecord record;
     SimProcess process{record};
     SimFiles files{record, process};

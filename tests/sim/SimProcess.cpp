@@ -15,6 +15,15 @@ std::vector<uintptr_t> SimProcess::HandleValues() const
     return handles;
 }
 
+void SimProcess::Restart()
+{
+    m_handles.clear();
+    m_mutexes.clear();
+    running.clear();
+    exited = false;
+    m_lastError = 0;
+}
+
 bool SimProcess::MutexOpen(const std::string& name) const
 {
     auto found = m_mutexes.find(name);

@@ -4,6 +4,7 @@
 #pragma once
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/Process.h"
 #include "tests/sim/SimCallRecord.h"
@@ -38,6 +39,8 @@ public:
     // The process has ended through Exit: the system has taken back its
     // handles and destroyed its windows.
     bool exited = false;
+    // Other programs running now, by the path they were started from.
+    std::vector<std::string> running;
 
     // Another process holds this named mutex.
     void HoldMutexElsewhere(const std::string& name);
@@ -45,6 +48,10 @@ public:
     // Handles that this process has open.
     int OpenHandles() const { return static_cast<int>(m_handles.size()); }
     std::vector<uintptr_t> HandleValues() const;
+
+    // The machine restarts: every process ends, with its handles, and the
+    // named mutexes are gone.
+    void Restart();
 
     // What the other parts of the machine leave for GetLastError.
     void SetLastError(DWORD error) { m_lastError = error; }

@@ -2,9 +2,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "tests/sim/SimCode.h"
 #include "tests/sim/SimText.h"
+
+namespace {
+
+// An error of the system that the program's own header has no name for.
+constexpr LSTATUS ERROR_CHILD_MUST_BE_VOLATILE = 1021;
+
+}  // namespace
 
 SimRegistry::SimRegistry(SimCallRecord& record) : m_record(record)
 {
@@ -41,6 +49,28 @@ void SimRegistry::DeleteKey(const std::string& key)
 }
 
 bool SimRegistry::KeyExists(const std::string& key) const { return m_keys.count(Lower(key)) != 0; }
+
+bool SimRegistry::IsVolatile(const std::string& key) const
+{
+    auto found = m_keys.find(Lower(key));
+    return found != m_keys.end() && found->second.isVolatile;
+}
+
+std::vector<SimRegistryValue> SimRegistry::ValuesOf(const std::string& key) const
+{
+    std::vector<SimRegistryValue> values;
+    auto found = m_keys.find(Lower(key));
+    if (found != m_keys.end())
+        for (const auto& [name, value] : found->second.values) values.push_back(value);
+    return values;
+}
+
+void SimRegistry::Restart()
+{
+    m_handles.clear();
+    for (auto it = m_keys.begin(); it != m_keys.end();)
+        it = it->second.isVolatile ? m_keys.erase(it) : std::next(it);
+}
 
 void SimRegistry::SetValue(const std::string& key, const std::string& name, DWORD type, const std::vector<BYTE>& data)
 {
@@ -152,7 +182,21 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved,
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (path.empty()) return ERROR_INVALID_HANDLE;
     bool existed = KeyExists(path);
-    AddKey(path);
+    if (!existed) {
+        // The keys missing on the way are created with the key, with its
+        // options (the options are ignored for a key that exists); below a
+        // volatile key only volatile keys can be.
+        std::vector<std::string> missing;
+        std::string parent = path;
+        for (; !parent.empty() && !KeyExists(parent); parent = FolderOf(parent)) missing.push_back(parent);
+        bool isVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
+        if (IsVolatile(parent) && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+        for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+            Key& key = m_keys[Lower(*it)];
+            key.path = *it;
+            key.isVolatile = isVolatile;
+        }
+    }
     if (lpdwDisposition != nullptr) *lpdwDisposition = existed ? 2 : 1;  // opened / created
     *phkResult = NewHandle(path, samDesired);
     return ERROR_SUCCESS;

@@ -2,6 +2,8 @@
 // without regard to case, with the exact bytes and type of every value. An
 // open key carries the access it was opened with, and a query or a write
 // through a key opened without the right for it is refused, as Windows does.
+// A key created REG_OPTION_VOLATILE lives until the machine restarts, and
+// only volatile keys can be created below it.
 #pragma once
 #include <map>
 #include <string>
@@ -29,6 +31,11 @@ public:
     // Deletes the key with everything below it.
     void DeleteKey(const std::string& key);
     bool KeyExists(const std::string& key) const;
+    bool IsVolatile(const std::string& key) const;
+    // The values of a key, in the order of their names; none for a missing key.
+    std::vector<SimRegistryValue> ValuesOf(const std::string& key) const;
+    // The machine restarts: every open key is closed, the volatile keys are gone.
+    void Restart();
     const SimRegistryValue* Value(const std::string& key, const std::string& name) const;
     // The text of a string value without its terminating NUL, or "(none)";
     // a value stored without its NUL reads "(no terminating NUL) <text>".
@@ -51,6 +58,7 @@ private:
     struct Key {
         std::string path;
         std::map<std::string, SimRegistryValue> values;  // by lower-case name
+        bool isVolatile = false;
     };
     std::string KeyPath(HKEY root, const char* subKey) const;
     std::string OpenKeyName(HKEY key) const;

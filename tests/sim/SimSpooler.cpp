@@ -52,6 +52,12 @@ const SimDriver* SimSpooler::Driver(const std::string& name) const
     return nullptr;
 }
 
+void SimSpooler::Restart()
+{
+    m_printers.clear();
+    for (SimRegistration& registration : registrations) registration.active = false;
+}
+
 int SimSpooler::ActiveRegistrations() const
 {
     return static_cast<int>(std::count_if(registrations.begin(), registrations.end(),

@@ -74,6 +74,9 @@ public:
     const SimQueue* Queue(const std::string& name) const;
     const SimDriver* Driver(const std::string& name) const;
     int ActiveRegistrations() const;
+    // The machine restarts: printer handles and device registrations are
+    // gone; drivers, queues, the default printer and the INF store stay.
+    void Restart();
 
     BOOL GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverDirectory,
                                     DWORD cbBuf, LPDWORD pcbNeeded) override;

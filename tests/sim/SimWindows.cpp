@@ -287,6 +287,17 @@ void SimWindows::Destroy(SimWindow& dialog)
     m_record.Log("destroy " + std::to_string(dialog.templateId));
 }
 
+void SimWindows::Restart()
+{
+    for (auto& [handle, window] : m_windows) {
+        window.destroyed = true;
+        window.visible = false;
+    }
+    m_zOrder.clear();
+    m_imageLists.clear();
+    waitCursor = false;
+}
+
 int SimWindows::LiveWindows() const
 {
     return static_cast<int>(std::count_if(m_windows.begin(), m_windows.end(), [](const auto& entry) {

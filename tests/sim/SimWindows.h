@@ -126,6 +126,8 @@ public:
     const std::set<HIMAGELIST>& ImageLists() const { return m_imageLists; }
     // Dialogs created and not destroyed yet.
     int LiveWindows() const;
+    // The machine restarts: every window and image list is gone.
+    void Restart();
 
     // ---- IWindowSystem
     INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override;
