@@ -49,8 +49,8 @@ protected:
         for (const std::string& error : screen.imageListErrors) ADD_FAILURE() << error;
     }
 
-    // Our sample driver package in the folder that setup starts from, with
-    // setup itself and a file that is no part of the driver.
+    // Our sample driver package in the folder that setup starts from.
+    // With setup itself, and a file that is no part of the driver.
     void AddPackage()
     {
         AddDriverPackage(machine.files);

@@ -6,6 +6,7 @@ namespace {
 
 const std::string kRunKey = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::string kUninstallKey = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvantis";
+constexpr DWORD kVolatile = 1;  // REG_OPTION_VOLATILE
 const std::string kShortcut =
     "C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Corvantis\\StatusMonitorQL70TILLMATE(ESCP).LNK";
 
@@ -54,13 +55,13 @@ TEST(RestartedMachine, LosesVolatileKeysProcessesAndMutexesAndStartsTheRunKeysPr
         if (status == ERROR_SUCCESS) machine.registry.RegCloseKey(key);
         return status;
     };
-    EXPECT_EQ(create("SOFTWARE\\Gone\\Child", REG_OPTION_VOLATILE), ERROR_SUCCESS);
+    EXPECT_EQ(create("SOFTWARE\\Gone\\Child", kVolatile), ERROR_SUCCESS);
     EXPECT_TRUE(machine.registry.IsVolatile("HKLM\\SOFTWARE\\Gone"));  // made on the way, with the key's options
     EXPECT_EQ(create("SOFTWARE\\Gone\\Kept", REG_OPTION_NON_VOLATILE), 1021);  // ERROR_CHILD_MUST_BE_VOLATILE
     EXPECT_FALSE(machine.registry.KeyExists("HKLM\\SOFTWARE\\Gone\\Kept"));
     EXPECT_EQ(create("SOFTWARE\\Gone\\Child", REG_OPTION_NON_VOLATILE), ERROR_SUCCESS);  // it exists: opened
     EXPECT_EQ(create("SOFTWARE\\Kept", REG_OPTION_NON_VOLATILE), ERROR_SUCCESS);
-    EXPECT_EQ(create("SOFTWARE\\Kept\\Gone", REG_OPTION_VOLATILE), ERROR_SUCCESS);
+    EXPECT_EQ(create("SOFTWARE\\Kept\\Gone", kVolatile), ERROR_SUCCESS);
 
     // Each Run value's data is a command line; the program it names starts if it exists.
     const std::string run = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run";

@@ -37,8 +37,8 @@ bool TooLongForAFolder(const std::string& path) { return path.size() >= MAX_PATH
 // The shell's own code for a path that exceeds, or would exceed, MAX_PATH.
 constexpr int kPathTooDeep = 0x79;  // DE_PATHTOODEEP
 // Errors of the system that the program's own header has no name for.
-constexpr DWORD ERROR_SHARING_VIOLATION = 32;
-constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+constexpr DWORD kCancelled = 1223;       // ERROR_CANCELLED
 
 std::string Trimmed(std::string folder)
 {
@@ -177,7 +177,7 @@ int SimFiles::WriteError(const std::string& path) const
 {
     std::string absolute = Absolute(path);
     if (m_readOnly.count(Lower(FolderOf(absolute)))) return static_cast<int>(ERROR_ACCESS_DENIED);
-    if (m_inUse.count(Lower(absolute))) return static_cast<int>(ERROR_SHARING_VIOLATION);
+    if (m_inUse.count(Lower(absolute))) return static_cast<int>(kSharingViolation);
     if (!FolderExists(FolderOf(absolute))) return static_cast<int>(ERROR_PATH_NOT_FOUND);
     return 0;
 }
@@ -228,7 +228,7 @@ int SimFiles::CopyMatches(const std::string& source, const std::string& destinat
         ++matched;
         std::string target = destinationFolder + "\\" + name;
         if (TooLongForAFile(target)) return kPathTooDeep;
-        int error = Lower(target) == stopAt ? static_cast<int>(ERROR_CANCELLED) : WriteError(target);
+        int error = Lower(target) == stopAt ? static_cast<int>(kCancelled) : WriteError(target);
         if (error != 0) {
             if (answer == ShellAnswer::None) return error;
             aborted = true;

@@ -9,8 +9,9 @@
 
 namespace {
 
-// An error of the system that the program's own header has no name for.
-constexpr LSTATUS ERROR_CHILD_MUST_BE_VOLATILE = 1021;
+// What the program's own header has no name for.
+constexpr DWORD kOptionVolatile = 1;               // REG_OPTION_VOLATILE
+constexpr LSTATUS kChildMustBeVolatile = 1021;    // ERROR_CHILD_MUST_BE_VOLATILE
 
 }  // namespace
 
@@ -189,8 +190,8 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved,
         std::vector<std::string> missing;
         std::string parent = path;
         for (; !parent.empty() && !KeyExists(parent); parent = FolderOf(parent)) missing.push_back(parent);
-        bool isVolatile = (dwOptions & REG_OPTION_VOLATILE) != 0;
-        if (IsVolatile(parent) && !isVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
+        bool isVolatile = (dwOptions & kOptionVolatile) != 0;
+        if (IsVolatile(parent) && !isVolatile) return kChildMustBeVolatile;
         for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
             Key& key = m_keys[Lower(*it)];
             key.path = *it;
