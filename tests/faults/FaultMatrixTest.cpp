@@ -213,7 +213,10 @@ struct Fault {
 std::string Describe(const Fault& fault)
 {
     if (fault.operation.empty()) return "allocation #" + std::to_string(fault.call);
-    return fault.operation + " #" + std::to_string(fault.call) + " (error " + std::to_string(fault.error) + ")";
+    std::string error = fault.error == kShellCopyCancelled ? "cancelled at the first file"
+                        : fault.error == kShellCopySkipped ? "the first file skipped"
+                                                           : "error " + std::to_string(fault.error);
+    return fault.operation + " #" + std::to_string(fault.call) + " (" + error + ")";
 }
 
 // One AddPrinterA call: where it is in the time line, the queue name it
@@ -548,7 +551,10 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
             SetupRun clean = RunSetup(start, {}, user);
             ASSERT_EQ(Problems(clean, start, {}), "") << where;
             ASSERT_EQ(clean.newQueues.size(), 1u) << where;
+            ASSERT_FALSE(clean.boxes.empty()) << where;
             ASSERT_NE(clean.boxes.back().text.find(" installed successfully."), std::string::npos) << where;
+            // The user who says No has said it, and still installed.
+            ASSERT_EQ(clean.answers.count(IDNO), user.yesNo == IDNO ? 1u : 0u) << where;
             for (const SimMessageBox& box : clean.boxes)
                 ASSERT_TRUE(&box == &clean.boxes.back() || box.text == ExitQuestion) << where << ": " << box.text;
             for (const auto& [operation, count] : clean.calls) seen.insert(operation);
