@@ -47,6 +47,7 @@ protected:
         }
         for (const std::string& text : user.unexpectedBoxes) ADD_FAILURE() << "a box nobody expected: " << text;
         for (const std::string& error : screen.imageListErrors) ADD_FAILURE() << error;
+        for (const std::string& error : screen.paintErrors) ADD_FAILURE() << error;
     }
 
     // Our sample driver package in the folder that setup starts from.

@@ -224,8 +224,10 @@ TEST_F(ModelSelection, AMinimisedModelDialogDrawsItsIconCentred)
         EXPECT_EQ(screen.drawnIcons[0].y, (client.bottom - 32 + 1) / 2);
         EXPECT_EQ(screen.drawnIcons[0].icon, ModelDialog()->bigIcon);
         EXPECT_TRUE(record.Happened("erase icon background 102"));
-        // The paint is ended, so that the system takes the window as painted.
-        EXPECT_TRUE(InOrder(record, {"erase icon background 102", "paint 102"}));
+        // The paint begins (which validates the window), the icon's
+        // background is erased, and the paint ends.
+        EXPECT_TRUE(InOrder(record, {"begin paint 102", "erase icon background 102", "end paint 102"}));
+        EXPECT_TRUE(ModelDialog()->painted);
         // The icon also stands for the window while it is dragged.
         LRESULT dragIcon = machine.windows.SendMessageA(ModelDialog()->hwnd, WM_QUERYDRAGICON, 0, 0);
         EXPECT_EQ(reinterpret_cast<HICON>(dragIcon), ModelDialog()->bigIcon);

@@ -156,20 +156,38 @@ TEST_F(StartUp, TheWaitWindowShowsForOneSecondBeforeTheModelDialog)
     EXPECT_TRUE(InOrder(record, {"end 102 2", "destroy 130"}));
 }
 
-TEST_F(StartUp, StartUpPreparesTheFrameworkAndReturnsFalse)
+// Where Setup.exe was started from, and the name that the one box carrying
+// the application's name then shows.
+struct StartedFrom {
+    std::string modulePath;
+    std::string name;
+};
+
+class ApplicationName : public SetupTest, public ::testing::WithParamInterface<StartedFrom> {};
+
+TEST_P(ApplicationName, IsTheExecutablesFileNameWithoutFolderAndExtension)
 {
-    // Renamed, in a folder with a dot: the application is named after its
-    // file, without folder and extension, and the one box that carries the
-    // name says so.
-    machine.process.modulePath = "D:\\Corvex.v2\\CorvexSetup.EXE";
+    machine.process.modulePath = GetParam().modulePath;
     AddPackage();
     user.Click(IDOK).PlugIn(kPrinterPath).Answer(IDOK);
     EXPECT_EQ(RunSetup(), 0);
-
-    EXPECT_EQ(app->m_appName, "CorvexSetup");
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, "Please connect printer properly");
-    EXPECT_EQ(screen.boxes[0].caption, "CorvexSetup");
+    EXPECT_EQ(screen.boxes[0].caption, GetParam().name);
+}
+
+// Renamed, in a folder with a dot; in a folder whose path just fits the
+// 260-character buffer with its NUL; and in one a character longer, whose
+// name the system can give only cut short: then the application has none.
+INSTANTIATE_TEST_SUITE_P(StartUp, ApplicationName,
+                         ::testing::Values(StartedFrom{"D:\\Corvex.v2\\CorvexSetup.EXE", "CorvexSetup"},
+                                           StartedFrom{"C:\\" + std::string(246, 'x') + "\\Setup.exe", "Setup"},
+                                           StartedFrom{"C:\\" + std::string(247, 'x') + "\\Setup.exe", ""}));
+
+TEST_F(StartUp, StartUpPreparesTheFrameworkAndReturnsFalse)
+{
+    LeaveByCancel();
+    EXPECT_EQ(RunSetup(), 0);
     // The settings key is set, and nothing is read or written under it.
     EXPECT_EQ(app->m_registryKey, "Local AppWizard-Generated Applications");
     for (const SimCall& call : record.calls) EXPECT_EQ(call.arguments.find("AppWizard"), std::string::npos) << call.operation;

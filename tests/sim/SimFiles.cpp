@@ -268,6 +268,15 @@ int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
     }
     if (lpFileOp->wFunc != FO_COPY || from.empty() || to.size() != 1) return static_cast<int>(ERROR_INVALID_PARAMETER);
 
+    // The shell looks at every source before it copies anything: a named
+    // file that is not there fails the whole request, and nothing is made or
+    // copied (ERROR_FILE_NOT_FOUND from Vista on).
+    for (const std::string& source : from) {
+        std::string absolute = Absolute(source);
+        if (TooLongForAFile(absolute)) return kPathTooDeep;
+        if (LeafOf(absolute).find_first_of("*?") == std::string::npos && !FileExists(absolute))
+            return static_cast<int>(ERROR_FILE_NOT_FOUND);
+    }
     std::string destination = Trimmed(Absolute(to[0]));
     if (TooLongForAFile(destination)) return kPathTooDeep;
     if (!FolderExists(destination)) {
@@ -298,6 +307,9 @@ int SimFiles::SHCreateDirectory(HWND, PCWSTR pszPath)
     sim::SimCode inSimulator;
     std::string path = AnsiName(pszPath);
     if (DWORD error = record.Enter("SHCreateDirectory", Quoted(Utf8(pszPath).c_str()))) return static_cast<int>(error);
+    // Only a full path: a drive and its root, or a network share.
+    bool full = (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
+    if (!full) return ERROR_BAD_PATHNAME;
     if (FolderExists(path)) return ERROR_ALREADY_EXISTS;
     if (TooLongForAFolder(Trimmed(path))) return ERROR_FILENAME_EXCED_RANGE;
     AddFolder(path);
@@ -391,6 +403,9 @@ int SimFiles::MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCSTR lpMultiBy
     // thread's locale; both are 1252 on a Western system.
     UINT codePage = CodePage == CP_ACP ? m_process.ansiCodePage
                   : CodePage == CP_THREAD_ACP ? m_process.threadCodePage : CodePage;
+    // UTF-8 takes no flag but MB_ERR_INVALID_CHARS.
+    if (codePage == CP_UTF8 && (dwFlags & ~static_cast<DWORD>(MB_ERR_INVALID_CHARS)) != 0)
+        return m_process.SetLastError(ERROR_INVALID_FLAGS), 0;
     // -1: the string with its NUL, which converts too.
     size_t bytes = cbMultiByte < 0 ? std::strlen(lpMultiByteStr) + 1 : static_cast<size_t>(cbMultiByte);
     bool invalid = false;

@@ -146,8 +146,9 @@ int SimProcess::_mbsicmp(const unsigned char* string1, const unsigned char* stri
     if (string1 == nullptr || string2 == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), kNlsCompareError;
     bool japanese = ansiCodePage == 932;
     auto lead = [japanese](unsigned c) { return japanese && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)); };
-    // One character, in lower case: the code page's single-byte letters and,
-    // in 932, the double-byte full-width Latin letters fold.
+    // One character, in lower case. The run time compares in its "C" locale
+    // until the program sets another: only the ASCII letters fold, and in
+    // 932 the double-byte full-width Latin letters too.
     auto next = [&](const unsigned char*& text) -> unsigned {
         unsigned c = *text++;
         if (lead(c) && *text != 0) {
@@ -156,9 +157,6 @@ int SimProcess::_mbsicmp(const unsigned char* string1, const unsigned char* stri
             return (c << 8) | trail;
         }
         if (c >= 'A' && c <= 'Z') return c + 32;
-        if (!japanese && c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
-        if (!japanese && (c == 0x8A || c == 0x8C || c == 0x8E)) return c + 16;
-        if (!japanese && c == 0x9F) return 0xFF;
         return c;
     };
     while (*string1 != 0 && *string2 != 0) {

@@ -163,6 +163,8 @@ LSTATUS SimRegistry::RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, 
         if (phkResult != nullptr) *phkResult = nullptr;  // no key on failure
         return static_cast<LSTATUS>(error);
     }
+    // No key on failure.
+    if (phkResult != nullptr) *phkResult = nullptr;
     if (path.empty()) return ERROR_INVALID_HANDLE;
     if (!KeyExists(path)) return ERROR_FILE_NOT_FOUND;
     *phkResult = NewHandle(path, samDesired);
@@ -179,6 +181,8 @@ LSTATUS SimRegistry::RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved,
         if (phkResult != nullptr) *phkResult = nullptr;  // no key on failure
         return static_cast<LSTATUS>(error);
     }
+    // No key on failure.
+    if (phkResult != nullptr) *phkResult = nullptr;
     // The reserved parameter must be zero, or the call is refused.
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (path.empty()) return ERROR_INVALID_HANDLE;
@@ -250,6 +254,10 @@ LSTATUS SimRegistry::RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserve
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
     if (key.empty()) return ERROR_INVALID_HANDLE;
     if (!(OpenHandle(hKey)->access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    // A string whose count leaves out its NUL, which follows it, is stored
+    // with the NUL: NT counts it for the caller (and reads that one byte to see).
+    bool isString = dwType == REG_SZ || dwType == REG_EXPAND_SZ || dwType == 7 /* REG_MULTI_SZ */;
+    if (isString && lpData != nullptr && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
     SetValue(key, lpValueName ? lpValueName : "", dwType, std::vector<BYTE>(lpData, lpData + cbData));
     return ERROR_SUCCESS;
 }

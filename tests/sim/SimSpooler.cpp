@@ -154,6 +154,14 @@ HANDLE SimSpooler::AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter)
     if (!portKnown) return Failed(ERROR_UNKNOWN_PORT), nullptr;
     if (info->pDriverName == nullptr || Driver(info->pDriverName) == nullptr)
         return Failed(ERROR_UNKNOWN_PRINTER_DRIVER), nullptr;
+    // The print processor that Windows brings, and the data types it takes;
+    // without a data type the queue takes the processor's default, RAW.
+    if (Lower(info->pPrintProcessor) != "winprint") return Failed(ERROR_UNKNOWN_PRINTPROCESSOR), nullptr;
+    static const char* const kDatatypes[] = {"raw", "raw [ff appended]", "raw [ff auto]", "nt emf 1.003",
+                                             "nt emf 1.006", "nt emf 1.007", "nt emf 1.008", "text", "xps2gdi"};
+    bool knownDatatype = info->pDatatype == nullptr;
+    for (const char* datatype : kDatatypes) knownDatatype |= info->pDatatype != nullptr && Lower(info->pDatatype) == datatype;
+    if (!knownDatatype) return Failed(ERROR_INVALID_DATATYPE), nullptr;
 
     SimQueue queue;
     queue.name = info->pPrinterName;

@@ -203,6 +203,14 @@ void SimUser::PerformKey(SimWindow& dialog, int key)
         return;
     }
 
+    // The space bar presses the push button that has the focus, and nothing else.
+    if (key == VK_SPACE) {
+        if (focused.className != "Button" || focused.hwnd == dialog.hwnd || !focused.enabled) return;
+        m_windows.SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(focused.id, BN_CLICKED),
+                               reinterpret_cast<LPARAM>(focused.hwnd));
+        return;
+    }
+
     // The dialog manager: Enter presses the focused push button or else the
     // default button; Escape is the Cancel command.
     int command = 0;

@@ -101,11 +101,19 @@ int SimWindows::EnterCommand(SimWindow& dialog)
 
 void SimWindows::PaintPending()
 {
-    for (HWND hwnd : m_zOrder) {
-        SimWindow& window = Checked(hwnd);
-        if (window.visible && !window.painted) {
-            window.painted = true;
-            m_record.Log("paint " + Label(window));
+    // A copy: painting may open and close windows.
+    const std::vector<HWND> order = m_zOrder;
+    for (HWND hwnd : order) {
+        SimWindow* window = Window(hwnd);
+        if (window == nullptr || window->destroyed || !window->visible || window->painted) continue;
+        LRESULT result = 0;
+        if (!ToProgram(*window, WM_PAINT, 0, 0, result)) DefaultDialogMessage(*window, WM_PAINT, 0, 0);
+        if (!window->painted) {
+            // The system sends WM_PAINT again for as long as the window stays
+            // invalid: the program would spin instead of waiting.
+            paintErrors.push_back("dialog " + std::to_string(window->templateId) +
+                                  " handled WM_PAINT without validating itself (no BeginPaint)");
+            window->painted = true;
         }
     }
 }
@@ -126,6 +134,16 @@ SimWindow* SimWindows::Window(HWND hwnd)
 {
     auto found = m_windows.find(reinterpret_cast<uintptr_t>(hwnd));
     return found != m_windows.end() ? &found->second : nullptr;
+}
+
+SimWindow* SimWindows::Live(HWND hwnd)
+{
+    SimWindow* window = Window(hwnd);
+    if (window == nullptr || window->destroyed) {
+        m_process.SetLastError(kInvalidWindowHandle);
+        return nullptr;
+    }
+    return window;
 }
 
 SimWindow& SimWindows::Checked(HWND hwnd)
@@ -191,7 +209,8 @@ HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget
         control.y = source.y;
         control.width = source.width;
         control.height = source.height;
-        control.visible = true;
+        // A control of a template is visible unless its style says NOT WS_VISIBLE.
+        control.visible = !source.styles.count("NOT WS_VISIBLE");
         control.enabled = !source.styles.count("WS_DISABLED");
     }
     m_zOrder.push_back(dialog.hwnd);
@@ -201,15 +220,21 @@ HWND SimWindows::CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget
 
 void SimWindows::Initialise(SimWindow& dialog)
 {
+    // The control that the dialog manager offers: the first one, in the
+    // template's order, that is visible, enabled and a tab stop.
     HWND firstTabStop = nullptr;
     for (auto& [handle, window] : m_windows)
-        if (!firstTabStop && window.parent == dialog.hwnd && !window.target && window.Has("WS_TABSTOP") && window.enabled)
+        if (!firstTabStop && window.parent == dialog.hwnd && !window.target && window.Has("WS_TABSTOP") &&
+            window.enabled && window.visible)
             firstTabStop = window.hwnd;
     LRESULT result = 0;
-    bool handled = ToProgram(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), 0,
-                                                  result);
-    // True from WM_INITDIALOG: the dialog manager gives the first control the focus.
-    if (!handled || result != 0) dialog.focus = firstTabStop;
+    bool handled = ToProgram(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), 0, result);
+    // TRUE from WM_INITDIALOG: the dialog manager gives that control the
+    // focus. FALSE: the procedure has set the focus itself, or wants none.
+    if ((!handled || result != 0) && firstTabStop != nullptr && !dialog.destroyed) {
+        dialog.focus = firstTabStop;
+        m_focus = firstTabStop;
+    }
 }
 
 INT_PTR SimWindows::DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target)
@@ -258,8 +283,9 @@ BOOL SimWindows::EndDialog(HWND hwnd, INT_PTR result)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "EndDialog", std::to_string(result));
-    SimWindow* dialog = Window(hwnd);
-    if (dialog == nullptr || dialog->target == nullptr) return FALSE;
+    SimWindow* dialog = Live(hwnd);
+    if (dialog == nullptr) return FALSE;
+    if (dialog->target == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     dialog->ended = true;
     dialog->result = result;
     // The dialog disappears at once; its loop returns when the handler does.
@@ -276,9 +302,12 @@ void SimWindows::Destroy(SimWindow& dialog)
     ToProgram(dialog, WM_DESTROY, 0, 0, ignored);
     dialog.destroyed = true;
     dialog.visible = false;
+    if (m_focus == dialog.hwnd) m_focus = nullptr;
     for (auto& [handle, window] : m_windows) {
         if (window.parent != dialog.hwnd || window.target != nullptr || window.destroyed) continue;
         window.destroyed = true;
+        window.visible = false;
+        if (m_focus == window.hwnd) m_focus = nullptr;
         // A list view destroys the image lists it was given, unless they are shared.
         if (window.className == "SysListView32" && window.imageList != nullptr && !window.Has("LVS_SHAREIMAGELISTS"))
             ImageList_Destroy(window.imageList);
@@ -295,6 +324,8 @@ void SimWindows::Restart()
     }
     m_zOrder.clear();
     m_imageLists.clear();
+    m_paintContexts.clear();
+    m_focus = nullptr;
     waitCursor = false;
 }
 
@@ -310,10 +341,12 @@ BOOL SimWindows::DestroyWindow(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "DestroyWindow", "");
-    SimWindow* window = Window(hwnd);
-    if (window == nullptr || window->destroyed) return FALSE;
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return FALSE;
     if (window->target != nullptr) Destroy(*window);
     window->destroyed = true;
+    window->visible = false;
+    if (m_focus == hwnd) m_focus = nullptr;
     return TRUE;
 }
 
@@ -324,9 +357,11 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "ShowWindow", std::to_string(cmdShow));
-    // A handle that is no window, such as that of a dialog that could not be made.
-    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
-    SimWindow& window = Checked(hwnd);
+    // A handle that is no window, such as that of a dialog that could not be
+    // made or one that is gone.
+    SimWindow* live = Live(hwnd);
+    if (live == nullptr) return FALSE;
+    SimWindow& window = *live;
     bool wasVisible = window.visible;
     if (cmdShow == SW_HIDE) {
         window.visible = false;
@@ -334,6 +369,8 @@ BOOL SimWindows::ShowWindow(HWND hwnd, int cmdShow)
     } else if (cmdShow == SW_MINIMIZE) {
         window.visible = true;
         window.iconic = true;
+        // Drawn anew as an icon.
+        window.painted = false;
         m_record.Log("minimize " + Label(window));
     } else {
         window.visible = true;
@@ -355,11 +392,11 @@ BOOL SimWindows::RedrawWindow(HWND hwnd, UINT flags)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "RedrawWindow", Hex(flags))) return m_process.SetLastError(error), FALSE;
-    if (Window(hwnd) == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
-    SimWindow& window = Checked(hwnd);
-    if ((flags & RDW_UPDATENOW) && window.visible) {
-        window.painted = true;
-        m_record.Log("paint " + Label(window));
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return FALSE;
+    if ((flags & RDW_UPDATENOW) && window->visible) {
+        window->painted = true;
+        m_record.Log("paint " + Label(*window));
     }
     return TRUE;
 }
@@ -369,9 +406,9 @@ BOOL SimWindows::IsWindowVisible(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "IsWindowVisible", "");
-    SimWindow& window = Checked(hwnd);
-    if (!window.visible || window.destroyed) return FALSE;
-    return window.target != nullptr || window.parent == nullptr ? TRUE : IsWindowVisible(window.parent);
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr || !window->visible) return FALSE;
+    return window->target != nullptr || window->parent == nullptr ? TRUE : IsWindowVisible(window->parent);
 }
 
 BOOL SimWindows::IsIconic(HWND hwnd)
@@ -379,7 +416,8 @@ BOOL SimWindows::IsIconic(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "IsIconic", "");
-    return Checked(hwnd).iconic ? TRUE : FALSE;
+    SimWindow* window = Live(hwnd);
+    return window != nullptr && window->iconic ? TRUE : FALSE;
 }
 
 BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
@@ -387,7 +425,9 @@ BOOL SimWindows::EnableWindow(HWND hwnd, BOOL enable)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "EnableWindow", std::to_string(enable));
-    SimWindow& window = Checked(hwnd);
+    SimWindow* live = Live(hwnd);
+    if (live == nullptr) return FALSE;
+    SimWindow& window = *live;
     bool wasDisabled = !window.enabled;
     window.enabled = enable != FALSE;
     if (wasDisabled == window.enabled) m_record.Log(std::string(enable ? "enable " : "disable ") + Label(window));
@@ -399,7 +439,8 @@ BOOL SimWindows::IsWindowEnabled(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "IsWindowEnabled", "");
-    return Checked(hwnd).enabled ? TRUE : FALSE;
+    SimWindow* window = Live(hwnd);
+    return window != nullptr && window->enabled ? TRUE : FALSE;
 }
 
 LONG SimWindows::GetWindowStyle(HWND hwnd)
@@ -407,7 +448,9 @@ LONG SimWindows::GetWindowStyle(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "GetWindowStyle", "");
-    SimWindow& window = Checked(hwnd);
+    SimWindow* live = Live(hwnd);
+    if (live == nullptr) return 0;
+    SimWindow& window = *live;
     LONG style = StyleBits(window.styles);
     if (window.visible) style |= 0x10000000;
     if (!window.enabled) style |= 0x08000000;
@@ -419,6 +462,7 @@ HWND SimWindows::GetDlgItem(HWND dialog, int id)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "GetDlgItem", std::to_string(id));
+    if (Live(dialog) == nullptr) return nullptr;
     for (auto& [handle, window] : m_windows)
         if (window.parent == dialog && window.target == nullptr && window.id == id && !window.destroyed) return window.hwnd;
     return nullptr;
@@ -429,10 +473,15 @@ HWND SimWindows::SetFocus(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "SetFocus", "");
-    SimWindow& window = Checked(hwnd);
-    SimWindow& dialog = window.target != nullptr ? window : Checked(window.parent);
-    HWND previous = dialog.focus;
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return nullptr;
+    SimWindow& dialog = window->target != nullptr ? *window : Checked(window->parent);
+    // A disabled or minimised window, or one in a disabled or minimised
+    // dialog, takes no focus.
+    if (!window->enabled || window->iconic || !dialog.enabled || dialog.iconic) return nullptr;
+    HWND previous = m_focus;
     dialog.focus = hwnd;
+    m_focus = hwnd;
     return previous;
 }
 
@@ -440,7 +489,12 @@ LRESULT SimWindows::SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
-    SimWindow& window = Checked(hwnd);
+    SimWindow* live = Live(hwnd);
+    if (live == nullptr) {
+        Noted(program, "SendMessageA", "gone " + Hex(message));
+        return 0;
+    }
+    SimWindow& window = *live;
     // Only what a control must find memory for can fail: the control then
     // answers its own failure value, and nothing changes.
     LRESULT failure = 0;
@@ -458,7 +512,6 @@ LRESULT SimWindows::SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         m_process.SetLastError(error);
         return failure;
     }
-    if (window.destroyed) return 0;
     if (window.target == nullptr) return ControlMessage(window, message, wParam, lParam);
     LRESULT result = 0;
     if (ToProgram(window, message, wParam, lParam, result)) return result;
@@ -491,10 +544,9 @@ LRESULT SimWindows::DefaultDialogMessage(SimWindow& dialog, UINT message, WPARAM
         return 0;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE) return SendMessageA(dialog.hwnd, WM_CLOSE, 0, 0);
-        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-            ShowWindow(dialog.hwnd, SW_MINIMIZE);
-            SendMessageA(dialog.hwnd, WM_PAINT, 0, 0);
-        }
+        // Minimised, the window waits to be painted as an icon: the next
+        // pumping loop sends it WM_PAINT.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) ShowWindow(dialog.hwnd, SW_MINIMIZE);
         return 0;
     case WM_CLOSE: {
         // The dialog manager turns the close command into Cancel, unless the
@@ -652,8 +704,8 @@ BOOL SimWindows::PostMessageA(HWND hwnd, UINT message, WPARAM, LPARAM)
     sim::SimCode inSimulator;
     // The thread's message queue is full.
     if (DWORD error = Entered(program, "PostMessageA", Hex(message))) return m_process.SetLastError(error), FALSE;
-    SimWindow* window = Window(hwnd);
-    if (window == nullptr || window->destroyed) return FALSE;
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return FALSE;
     m_record.Log("post " + Label(*window) + " " + Hex(message));
     return TRUE;
 }
@@ -664,6 +716,7 @@ BOOL SimWindows::SetWindowTextA(HWND hwnd, LPCSTR text)
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "SetWindowTextA", text != nullptr ? text : ""))
         return m_process.SetLastError(error), FALSE;
+    if (Live(hwnd) == nullptr) return FALSE;
     return static_cast<BOOL>(SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)));
 }
 
@@ -675,6 +728,10 @@ int SimWindows::GetWindowTextA(HWND hwnd, LPSTR buffer, int size)
         if (buffer != nullptr && size > 0) buffer[0] = '\0';
         return m_process.SetLastError(error), 0;
     }
+    if (Live(hwnd) == nullptr) {
+        if (buffer != nullptr && size > 0) buffer[0] = '\0';
+        return 0;
+    }
     return static_cast<int>(SendMessageA(hwnd, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer)));
 }
 
@@ -683,6 +740,7 @@ int SimWindows::GetWindowTextLengthA(HWND hwnd)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "GetWindowTextLengthA", "")) return m_process.SetLastError(error), 0;
+    if (Live(hwnd) == nullptr) return 0;
     return static_cast<int>(SendMessageA(hwnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
@@ -695,18 +753,26 @@ HDC SimWindows::BeginPaint(HWND hwnd, PAINTSTRUCT* paint)
     *paint = PAINTSTRUCT{};
     // No display device context is to be had.
     if (Entered(program, "BeginPaint", "")) return nullptr;
-    paint->hdc = reinterpret_cast<HDC>(hwnd);  // one device context per window will do
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return nullptr;
+    // BeginPaint validates the window: the system stops sending WM_PAINT.
+    window->painted = true;
+    m_record.Log("begin paint " + Label(*window));
+    paint->hdc = reinterpret_cast<HDC>(m_nextHandle);
+    m_nextHandle += 2;
+    m_paintContexts[paint->hdc] = hwnd;
     return paint->hdc;
 }
 
-BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT*)
+BOOL SimWindows::EndPaint(HWND hwnd, const PAINTSTRUCT* paint)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "EndPaint", "");
-    SimWindow& window = Checked(hwnd);
-    window.painted = true;
-    m_record.Log("paint " + Label(window));
+    // It only releases the device context that BeginPaint gave; the window
+    // is as valid as BeginPaint left it.
+    if (paint != nullptr && m_paintContexts.erase(paint->hdc) != 0 && Window(hwnd) != nullptr)
+        m_record.Log("end paint " + Label(*Window(hwnd)));
     return TRUE;
 }
 
@@ -715,8 +781,9 @@ BOOL SimWindows::GetClientRect(HWND hwnd, RECT* rect)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     Noted(program, "GetClientRect", "");
-    SimWindow& window = Checked(hwnd);
-    *rect = RECT{0, 0, window.width * kBaseUnitX / 4, window.height * kBaseUnitY / 8};
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return FALSE;
+    *rect = RECT{0, 0, window->width * kBaseUnitX / 4, window->height * kBaseUnitY / 8};
     return TRUE;
 }
 
@@ -734,7 +801,9 @@ BOOL SimWindows::DrawIcon(HDC dc, int x, int y, HICON icon)
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "DrawIcon", "")) return m_process.SetLastError(error), FALSE;
-    drawnIcons.push_back({reinterpret_cast<HWND>(dc), x, y, icon});
+    // Only a device context that is there takes a drawing.
+    if (!m_paintContexts.count(dc)) return m_process.SetLastError(ERROR_INVALID_HANDLE), FALSE;
+    drawnIcons.push_back({m_paintContexts[dc], x, y, icon});
     return TRUE;
 }
 
@@ -746,6 +815,8 @@ int SimWindows::MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
     sim::SimCode inSimulator;
     // Without memory for the box nothing is shown, and the answer is 0.
     if (DWORD error = Entered(program, "MessageBoxA", text ? text : "")) return m_process.SetLastError(error), 0;
+    // An owner that is gone: no box, as Windows answers.
+    if (owner != nullptr && Live(owner) == nullptr) return 0;
     size_t index = boxes.size();
     boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0, m_record.clock});
     m_record.Log(std::string("box ") + (text ? text : ""));
@@ -773,7 +844,8 @@ HICON SimWindows::LoadIconA(UINT resourceId)
     sim::SimCode inSimulator;
     if (DWORD error = Entered(program, "LoadIconA", std::to_string(resourceId)))
         return m_process.SetLastError(error), nullptr;
-    if (!Resources().icons.count(static_cast<int>(resourceId))) return nullptr;
+    if (!Resources().icons.count(static_cast<int>(resourceId)))
+        return m_process.SetLastError(1814 /* ERROR_RESOURCE_NAME_NOT_FOUND */), nullptr;
     return reinterpret_cast<HICON>(static_cast<uintptr_t>(0x70000 + resourceId));
 }
 
@@ -817,16 +889,18 @@ DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
-    if (DWORD error = Entered(program, "GetModuleFileNameA", std::to_string(size))) {
-        // Too small a buffer: the name cut to it, its size answered.
-        if (error == ERROR_INSUFFICIENT_BUFFER && buffer != nullptr && size > 0) {
-            CopyText(m_process.modulePath.substr(0, size / 2), buffer, size);
-            return m_process.SetLastError(error), size;
-        }
-        return m_process.SetLastError(error), 0;
+    const std::string& name = m_process.modulePath;
+    DWORD error = Entered(program, "GetModuleFileNameA", std::to_string(size));
+    // A name that does not fit, NUL included (or a fault that says so): cut
+    // to the buffer with its NUL, the buffer's size answered, and
+    // ERROR_INSUFFICIENT_BUFFER, as from Vista on.
+    if (error == ERROR_INSUFFICIENT_BUFFER || (error == 0 && name.size() >= size)) {
+        CopyText(name, buffer, size);
+        return m_process.SetLastError(ERROR_INSUFFICIENT_BUFFER), size;
     }
-    CopyText(m_process.modulePath, buffer, size);
-    return static_cast<DWORD>(std::min<size_t>(m_process.modulePath.size(), size));
+    if (error != 0) return m_process.SetLastError(error), 0;
+    CopyText(name, buffer, size);
+    return static_cast<DWORD>(name.size());
 }
 
 int SimWindows::RunMessageLoop()

@@ -105,12 +105,20 @@ public:
     bool waitCursor = false;
     // Image lists destroyed twice, or never created.
     std::vector<std::string> imageListErrors;
+    // Windows that their WM_PAINT left invalid, so that the system would
+    // send it again and again.
+    std::vector<std::string> paintErrors;
 
     // The dialog made from `templateId` most recently, if any.
     SimWindow* Dialog(int templateId);
     SimWindow* Control(int templateId, int controlId);
     SimWindow* Window(HWND hwnd);
     SimWindow& Checked(HWND hwnd);
+    // The window, when it is one that has not been destroyed; otherwise none,
+    // with ERROR_INVALID_WINDOW_HANDLE for the caller, as Windows answers.
+    SimWindow* Live(HWND hwnd);
+    // The window that has the keyboard focus (the thread's), if any.
+    HWND Focus() const { return m_focus; }
     // The dialog that has the user's attention: the topmost visible, enabled one.
     SimWindow* ActiveDialog();
     // The push button that Enter presses in `dialog`: the focused one, or the default one.
@@ -184,6 +192,9 @@ private:
     std::map<uintptr_t, SimWindow> m_windows;
     std::vector<HWND> m_zOrder;  // dialogs, bottom to top
     std::set<HIMAGELIST> m_imageLists;
+    // The device contexts that BeginPaint gave and EndPaint has not taken back.
+    std::map<HDC, HWND> m_paintContexts;
+    HWND m_focus = nullptr;
     uintptr_t m_nextHandle = 0x10000;
     uintptr_t m_nextImageList = 0x80000;
 };

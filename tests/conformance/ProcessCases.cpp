@@ -1,0 +1,114 @@
+// The process: the named mutex, the version, folders and names of the
+// system and the module, the run time's comparison.
+#include <cstring>
+
+#include "tests/conformance/Cases.h"
+
+namespace {
+
+int Compare(Bench& b, const char* one, const char* other)
+{
+    return b.process()._mbsicmp(reinterpret_cast<const unsigned char*>(one), reinterpret_cast<const unsigned char*>(other));
+}
+
+}  // namespace
+
+std::vector<Case> ProcessCases()
+{
+    return {
+        {"CreateMutexA of a name that exists answers a handle and ERROR_ALREADY_EXISTS; handles close once",
+         [](Bench& b) {
+             const char name[] = "Global\\{C0FF0A11-0000-4a7e-9F21-0D8C5A7B3E14}";
+             HANDLE first = b.process().CreateMutexA(nullptr, FALSE, name);
+             b.Expect("first", first != nullptr, true);
+             b.LastError(ERROR_SUCCESS);
+             HANDLE second = b.process().CreateMutexA(nullptr, FALSE, name);
+             b.Expect("second", second != nullptr, true);
+             b.LastError(ERROR_ALREADY_EXISTS);
+             b.Expect("closed", b.process().CloseHandle(second), TRUE);
+             b.Expect("closed again", b.process().CloseHandle(second), FALSE);
+             b.LastError(ERROR_INVALID_HANDLE);
+             b.process().CloseHandle(first);
+             HANDLE third = b.process().CreateMutexA(nullptr, FALSE, name);
+             b.LastError(ERROR_SUCCESS);
+             b.process().CloseHandle(third);
+         }},
+        {"GetVersionExA fills a record of 148 bytes and refuses any other size with ERROR_INSUFFICIENT_BUFFER",
+         [](Bench& b) {
+             OSVERSIONINFOA version{};
+             version.dwOSVersionInfoSize = sizeof version;
+             b.Expect("answered", b.process().GetVersionExA(&version), TRUE);
+             b.Expect("the record's size", sizeof version, 148);
+             b.Expect("the version", std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion),
+                      "6.1");
+             b.Expect("the platform", version.dwPlatformId, VER_PLATFORM_WIN32_NT);
+             version.dwOSVersionInfoSize = 100;
+             b.Expect("another size", b.process().GetVersionExA(&version), FALSE);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+         }},
+        {"GetWindowsDirectoryA answers the size it needs, NUL included, for too small a buffer",
+         [](Bench& b) {
+             char small[3] = "Z";
+             UINT needed = b.process().GetWindowsDirectoryA(small, sizeof small);
+             char path[MAX_PATH] = {};
+             UINT length = b.process().GetWindowsDirectoryA(path, MAX_PATH);
+             b.Expect("the folder", LowerCase(path), "c:\\windows");
+             b.Expect("the size needed", needed, length + 1);
+             b.Expect("nothing copied", small[0], 'Z');
+         }},
+        {"GetModuleFileNameA cuts a name that does not fit to the buffer, NUL included, and says so",
+         [](Bench& b) {
+             char path[MAX_PATH] = {};
+             DWORD length = b.windows().GetModuleFileNameA(path, MAX_PATH);
+             b.Expect("the name", length > 3 && length == std::strlen(path), true);
+             std::vector<char> exact(length + 1, 'Z');
+             b.Expect("a buffer that fits it", b.windows().GetModuleFileNameA(exact.data(), length + 1), length);
+             b.Expect("the name in it", std::string(exact.data()), std::string(path));
+             std::vector<char> short1(length, 'Z');
+             b.Expect("one character less", b.windows().GetModuleFileNameA(short1.data(), length), length);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             b.Expect("cut, with its NUL", std::string(short1.data(), length), std::string(path, length - 1) + '\0',
+                      std::string(path, length), "Wine leaves the cut name without its NUL, as Windows XP did");
+         }},
+        {"A program that a Run value names without its .exe starts at the next log-on",
+         [](Bench& b) {
+             std::string program = b.Folder() + "\\STM\\Monitor(ESCP).exe";
+             b.MakeProgram(program);
+             HKEY run = nullptr;
+             b.Expect("the Run key",
+                      b.registry().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+                                                 0, KEY_SET_VALUE, &run),
+                      ERROR_SUCCESS);
+             std::string line = program.substr(0, program.size() - 4);
+             b.registry().RegSetValueExA(run, "ConformanceMonitor", 0, REG_SZ,
+                                         reinterpret_cast<const BYTE*>(line.c_str()),
+                                         static_cast<DWORD>(line.size() + 1));
+             b.registry().RegCloseKey(run);
+         },
+         [](Bench& b) { b.Expect("started", b.Ran(b.Folder() + "\\STM\\Monitor(ESCP).exe"), true); }},
+        {"IsUserAnAdmin: the setup program runs with an administrator's rights",
+         [](Bench& b) { b.Expect("an administrator", b.process().IsUserAnAdmin() != FALSE, true); }},
+        {"IsWow64Process: a process of the machine's own architecture does not run under WOW64",
+         [](Bench& b) {
+             BOOL wow64 = TRUE;
+             b.Expect("answered", b.process().IsWow64Process(b.process().GetCurrentProcess(), &wow64), TRUE);
+             b.Expect("under WOW64", wow64, FALSE);
+         }},
+        {"_mbsicmp folds the ASCII letters only, in a single-byte code page and the C locale",
+         [](Bench& b) {
+             b.Expect("ASCII letters", Compare(b, "USB#VID_F1C4&PID_1101#QL70_TILLMATE", "usb#vid_f1c4&pid_1101#ql70_tillmate"),
+                      0);
+             b.Expect("a different text", Compare(b, "QL70_TILLMATE", "QL70_OTHER") != 0, true);
+             b.Expect("shorter first", Compare(b, "QL70", "QL70_TILLMATE") < 0, true);
+             b.Expect("e acute against E acute", Compare(b, "caf\xE9", "CAF\xC9") != 0, true);
+         }},
+        {"_mbsicmp in code page 932 compares a double-byte character whole, its trail byte no letter",
+         [](Bench& b) {
+             b.UseAnsiCodePage(932);
+             // 0x82 0x60 is a full-width A, 0x82 0x81 a full-width a; 0x83 0x41 ends in the byte of 'A'.
+             b.Expect("full-width letters fold", Compare(b, "\x82\x60", "\x82\x81"), 0);
+             b.Expect("a trail byte is no letter", Compare(b, "\x83\x41", "\x83\x61") != 0, true);
+         },
+         nullptr, "the prefixes here have the ANSI code page 1252; a Japanese system is only simulated"},
+    };
+}

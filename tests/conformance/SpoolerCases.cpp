@@ -1,0 +1,261 @@
+// The print spooler and the device layer.
+#include <cstring>
+
+#include "tests/conformance/Cases.h"
+
+namespace {
+
+LPSTR Text(const std::string& text) { return const_cast<LPSTR>(text.c_str()); }
+
+// Where a driver's dependent file lies when the driver is added.
+enum class Lies { InDirectory, InVersionFolder, Nowhere };
+
+// A driver of the case's own, named after the case's letter: its files in
+// the driver directory, the dependent file where the case puts it, the
+// record as the installer fills it, and the spooler's answer.
+BOOL AddDriver(Bench& b, char letter, Lies dependent = Lies::InDirectory)
+{
+    std::string directory = b.DriverDirectory();
+    std::string stem = std::string("CONFDRV") + letter;
+    std::string name = std::string("Conformance Driver ") + letter;
+    std::string data = stem + ".GPD", driver = stem + ".DLL", config = stem + "UI.DLL", extra = stem + ".DEP";
+    for (const std::string& file : {data, driver, config}) b.MakeFile(directory + "\\" + file, "placeholder " + file);
+    if (dependent == Lies::InDirectory) b.MakeFile(directory + "\\" + extra, "placeholder " + extra);
+    if (dependent == Lies::InVersionFolder) b.MakeFile(directory + "\\3\\" + extra, "placeholder " + extra);
+    std::string dependents = data + '\0' + extra + '\0' + '\0';
+    DRIVER_INFO_6A record{};
+    record.cVersion = 3;
+    record.pName = Text(name);
+    record.pDriverPath = Text(driver);
+    record.pDataFile = Text(data);
+    record.pConfigFile = Text(config);
+    record.pDependentFiles = &dependents[0];
+    return b.spooler().AddPrinterDriverA(nullptr, 6, reinterpret_cast<LPBYTE>(&record));
+}
+
+// A queue record as the installer fills it, on the driver and port given.
+struct Queue {
+    std::string name, port, driver, processor = "winprint";
+    const char* datatype = "RAW";
+    HANDLE Add(Bench& b)
+    {
+        PRINTER_INFO_2A record{};
+        record.pPrinterName = Text(name);
+        record.pPortName = Text(port);
+        record.pDriverName = Text(driver);
+        record.pPrintProcessor = Text(processor);
+        record.pDatatype = const_cast<LPSTR>(datatype);
+        record.Attributes = PRINTER_ATTRIBUTE_DEFAULT | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST;
+        record.Priority = 1;
+        return b.spooler().AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&record));
+    }
+};
+
+// Adds the queue, checks the spooler's answer, and leaves no queue behind.
+void ExpectQueue(Bench& b, Queue queue, DWORD windows, DWORD wine = 0, const char* why = nullptr)
+{
+    b.RemoveQueue(queue.name);
+    HANDLE printer = queue.Add(b);
+    DWORD error = printer == nullptr ? b.process().GetLastError() : 0;
+    if (why != nullptr)
+        b.Expect("the spooler's answer (0: a queue)", error, windows, wine, why);
+    else
+        b.Expect("the spooler's answer (0: a queue)", error, windows);
+    if (printer != nullptr) b.spooler().ClosePrinter(printer);
+    b.RemoveQueue(queue.name);
+}
+
+const char kInf[] =
+    "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\nClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\n"
+    "Provider=Conformance\r\n; ";
+
+BOOL CopyInf(Bench& b, const std::string& path, char* stored, DWORD size, DWORD* required)
+{
+    return b.spooler().SetupCopyOEMInfA(path.c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, stored, size,
+                                        required, nullptr);
+}
+
+}  // namespace
+
+std::vector<Case> SpoolerCases()
+{
+    return {
+        {"GetPrinterDriverDirectoryA: a 10-byte buffer learns the size, and that size holds the path",
+         [](Bench& b) {
+             BYTE small[10] = {};
+             DWORD needed = 0;
+             b.Expect("first call", b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, small, 10, &needed),
+                      FALSE);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             std::vector<char> path(needed + 1, 'Z');
+             DWORD size = needed;
+             b.Expect("second call",
+                      b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(path.data()),
+                                                             size, &needed),
+                      TRUE);
+             b.Expect("the size needed is the path's, NUL included", std::strlen(path.data()) + 1, size);
+             b.Expect("the path ends in the environment's folder",
+                      EndsWith(LowerCase(path.data()), sizeof(void*) == 8 ? "\\spool\\drivers\\x64" : "\\spool\\drivers\\w32x86"),
+                      true);
+         }},
+        {"EnumPortsA: a 10-byte buffer learns the size, and that size holds every port with its description",
+         [](Bench& b) {
+             BYTE small[10] = {};
+             DWORD needed = 0, returned = 99;
+             b.Expect("first call", b.spooler().EnumPortsA(nullptr, 2, small, 10, &needed, &returned), FALSE);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             b.Expect("a level-2 entry alone needs more than 10 bytes", needed > 10, true);
+             std::vector<BYTE> buffer(needed);
+             b.Expect("second call", b.spooler().EnumPortsA(nullptr, 2, buffer.data(), needed, &needed, &returned), TRUE);
+             b.Expect("entries", returned > 0 && returned * sizeof(PORT_INFO_2A) <= buffer.size(), true);
+             const PORT_INFO_2A* ports = reinterpret_cast<const PORT_INFO_2A*>(buffer.data());
+             bool inside = true, lpt1 = false;
+             for (DWORD i = 0; i < returned; ++i) {
+                 for (const char* text : {ports[i].pPortName, ports[i].pDescription})
+                     inside &= text != nullptr && reinterpret_cast<const BYTE*>(text) >= buffer.data() &&
+                               reinterpret_cast<const BYTE*>(text) + std::strlen(text) < buffer.data() + buffer.size();
+                 lpt1 |= inside && std::strcmp(ports[i].pPortName, "LPT1:") == 0;
+             }
+             b.Expect("every name and description lies in the buffer", inside, true);
+             b.Expect("LPT1: is among them", lpt1, true);
+         }},
+        {"EnumPortsA with no port at all succeeds at once, with no entry",
+         [](Bench& b) {
+             b.RemovePorts();
+             BYTE small[10] = {};
+             DWORD needed = 99, returned = 99;
+             b.Expect("answered", b.spooler().EnumPortsA(nullptr, 2, small, 10, &needed, &returned), TRUE);
+             b.Expect("entries", returned, 0);
+         },
+         nullptr, "a Wine prefix always has its local ports, and removing one asks the user"},
+        {"AddPrinterDriverA takes the record's files from the driver directory into its version folder",
+         [](Bench& b) {
+             b.Expect("registered", AddDriver(b, 'A'), TRUE);
+             for (const char* file : {"CONFDRVA.GPD", "CONFDRVA.DLL", "CONFDRVAUI.DLL", "CONFDRVA.DEP"})
+                 b.Expect(file, b.FileExists(b.DriverDirectory() + "\\3\\" + file), true);
+         }},
+        {"AddPrinterDriverA takes a dependent file that its version folder has already",
+         [](Bench& b) {
+             b.Expect("registered", AddDriver(b, 'B', Lies::InVersionFolder), TRUE);
+         }},
+        {"AddPrinterDriverA refuses a dependent file that is in neither folder",
+         [](Bench& b) {
+             BOOL added = AddDriver(b, 'C', Lies::Nowhere);
+             b.Expect("registered", added, FALSE, TRUE, "Wine's spooler copies the files it finds and ignores the rest");
+             if (!added) b.LastError(ERROR_FILE_NOT_FOUND);
+         }},
+        {"AddPrinterA creates a queue from the installer's record, and answers ERROR_PRINTER_ALREADY_EXISTS after",
+         [](Bench& b) {
+             AddDriver(b, 'Q');
+             Queue queue{"Conformance Queue", "LPT1:", "Conformance Driver Q"};
+             b.RemoveQueue(queue.name);
+             HANDLE first = queue.Add(b);
+             b.Expect("a queue", first != nullptr, true);
+             if (first != nullptr) b.Expect("its handle closes", b.spooler().ClosePrinter(first), TRUE);
+             HANDLE second = queue.Add(b);
+             b.Expect("the same name again", second != nullptr, false, true,
+                      "Wine's AddPrinter opens a queue of that name that exists");
+             if (second == nullptr) b.LastError(ERROR_PRINTER_ALREADY_EXISTS);
+             if (second != nullptr) b.spooler().ClosePrinter(second);
+             b.RemoveQueue(queue.name);
+         }},
+        {"AddPrinterA without a data type takes the print processor's default",
+         [](Bench& b) {
+             AddDriver(b, 'R');
+             Queue queue{"Conformance Queue R", "LPT1:", "Conformance Driver R"};
+             queue.datatype = nullptr;
+             ExpectQueue(b, queue, 0, ERROR_INVALID_PARAMETER, "Wine's AddPrinter wants a data type");
+         }},
+        {"AddPrinterA refuses a port that the spooler does not know",
+         [](Bench& b) {
+             AddDriver(b, 'S');
+             ExpectQueue(b, {"Conformance Queue S", "CONFNOPORT:", "Conformance Driver S"}, ERROR_UNKNOWN_PORT, 0,
+                         "Wine's AddPrinter takes any port name");
+         }},
+        {"AddPrinterA refuses a driver that the spooler does not know",
+         [](Bench& b) {
+             ExpectQueue(b, {"Conformance Queue T", "LPT1:", "Conformance No Such Driver"}, ERROR_UNKNOWN_PRINTER_DRIVER,
+                         ERROR_INVALID_PARAMETER, "Wine's AddPrinter answers an unknown driver with 87");
+         }},
+        {"AddPrinterA refuses an unknown print processor",
+         [](Bench& b) {
+             AddDriver(b, 'U');
+             Queue queue{"Conformance Queue U", "LPT1:", "Conformance Driver U", "confprocessor"};
+             ExpectQueue(b, queue, ERROR_UNKNOWN_PRINTPROCESSOR, ERROR_INVALID_PARAMETER,
+                         "Wine's AddPrinter answers a print processor it does not have with 87");
+         }},
+        {"AddPrinterA refuses a data type that the print processor does not have",
+         [](Bench& b) {
+             AddDriver(b, 'V');
+             Queue queue{"Conformance Queue V", "LPT1:", "Conformance Driver V"};
+             queue.datatype = "CONFDATATYPE";
+             ExpectQueue(b, queue, ERROR_INVALID_DATATYPE, 0, "Wine's AddPrinter takes any data type");
+         }},
+        {"SetDefaultPrinterA makes a queue the default, and refuses a name that is none",
+         [](Bench& b) {
+             AddDriver(b, 'W');
+             Queue queue{"Conformance Queue W", "LPT1:", "Conformance Driver W"};
+             b.RemoveQueue(queue.name);
+             HANDLE printer = queue.Add(b);
+             if (printer != nullptr) b.spooler().ClosePrinter(printer);
+             b.Expect("an existing queue", b.spooler().SetDefaultPrinterA(queue.name.c_str()), TRUE);
+             b.Expect("no such queue", b.spooler().SetDefaultPrinterA("Conformance No Such Queue"), FALSE);
+             b.LastError(ERROR_INVALID_PRINTER_NAME);
+             b.RemoveQueue(queue.name);
+         }},
+        {"ClosePrinter refuses a handle that the spooler did not give",
+         [](Bench& b) {
+             b.Expect("closed", b.spooler().ClosePrinter(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x4A5A))), FALSE);
+             b.LastError(ERROR_INVALID_HANDLE);
+         }},
+        {"SetupCopyOEMInfA stores an INF file as oemN.inf once; the same file again answers ERROR_FILE_EXISTS",
+         [](Bench& b) {
+             std::string source = b.Folder() + "\\CONFA.INF";
+             b.MakeFile(source, kInf + std::string("stored once"));
+             char stored[MAX_PATH] = {};
+             DWORD required = 0;
+             b.Expect("first copy", CopyInf(b, source, stored, MAX_PATH, &required), TRUE);
+             std::string name = LowerCase(stored);
+             std::string store = LowerCase(b.InfStore()) + "\\";
+             const char* kind = name.rfind(store + "oem", 0) == 0 && EndsWith(name, ".inf") ? "oemN.inf"
+                                : name == store + "confa.inf"                                ? "its own name"
+                                                                                             : stored;
+             b.Expect("stored in the store as", std::string(kind), "oemN.inf", "its own name",
+                      "Wine's SetupCopyOEMInf keeps the file's own name");
+             b.Expect("the size of that name", required, std::strlen(stored) + 1);
+             b.Expect("the copy's content", b.Content(stored), kInf + std::string("stored once"));
+             b.Expect("second copy", CopyInf(b, source, stored, MAX_PATH, &required), FALSE);
+             b.LastError(ERROR_FILE_EXISTS);
+         }},
+        {"SetupCopyOEMInfA with a source that does not exist",
+         [](Bench& b) {
+             char stored[MAX_PATH] = {};
+             b.Expect("copied", CopyInf(b, b.Folder() + "\\CONFNONE.INF", stored, MAX_PATH, nullptr), FALSE);
+             b.LastError(ERROR_FILE_NOT_FOUND);
+         }},
+        {"SetupCopyOEMInfA with too small a buffer for the stored name answers the size it needs",
+         [](Bench& b) {
+             std::string source = b.Folder() + "\\CONFB.INF";
+             b.MakeFile(source, kInf + std::string("too small a buffer"));
+             char stored[8] = {};
+             DWORD required = 0;
+             b.Expect("copied", CopyInf(b, source, stored, sizeof stored, &required), FALSE);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             b.Expect("the size needed is more", required > sizeof stored, true);
+         }},
+        {"RegisterDeviceNotificationA registers a window for an interface class, and the registration is released",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+             filter.dbcc_size = sizeof filter;
+             filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+             filter.dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+             HDEVNOTIFY registration =
+                 b.spooler().RegisterDeviceNotificationA(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+             b.Expect("registered", registration != nullptr, true);
+             b.Expect("released", b.spooler().UnregisterDeviceNotification(registration), TRUE);
+             b.windows().DestroyWindow(dialog);
+         }},
+    };
+}

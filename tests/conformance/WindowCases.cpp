@@ -1,0 +1,289 @@
+// Windows and dialogs: the dialog manager's first focus, painting, what a
+// destroyed window answers, modal and modeless dialogs, the controls that
+// Setup.exe's dialogs use, and the module's resources.
+#include <cstring>
+
+#include "tests/conformance/Cases.h"
+
+namespace {
+
+constexpr DWORD kInvalidWindow = 1400;  // ERROR_INVALID_WINDOW_HANDLE
+
+LRESULT Send(Bench& b, HWND hwnd, UINT message, WPARAM wParam = 0, LPARAM lParam = 0)
+{
+    return b.windows().SendMessageA(hwnd, message, wParam, lParam);
+}
+
+LRESULT Insert(Bench& b, HWND list, WPARAM at, const char* text)
+{
+    return Send(b, list, LB_INSERTSTRING, at, reinterpret_cast<LPARAM>(text));
+}
+
+std::string ItemText(Bench& b, HWND list, int index)
+{
+    char text[64] = {};
+    Send(b, list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// A call on a window that is gone, and what it answers then.
+struct OnDestroyed {
+    const char* what;
+    long long (*call)(Bench& b, HWND hwnd);
+    long long refused;
+    // Where Wine answers otherwise: its answer and last error, and why.
+    const char* why = nullptr;
+    long long wineAnswer = 0;
+    DWORD wineError = kInvalidWindow;
+};
+
+const OnDestroyed kOnDestroyed[] = {
+    {"DestroyWindow", [](Bench& b, HWND w) -> long long { return b.windows().DestroyWindow(w); }, FALSE,
+     "Wine answers as for another thread's window", FALSE, ERROR_ACCESS_DENIED},
+    {"ShowWindow", [](Bench& b, HWND w) -> long long { return b.windows().ShowWindow(w, SW_SHOW); }, FALSE},
+    {"EnableWindow", [](Bench& b, HWND w) -> long long { return b.windows().EnableWindow(w, TRUE); }, FALSE},
+    {"IsWindowEnabled", [](Bench& b, HWND w) -> long long { return b.windows().IsWindowEnabled(w); }, FALSE},
+    {"IsWindowVisible", [](Bench& b, HWND w) -> long long { return b.windows().IsWindowVisible(w); }, FALSE},
+    {"IsIconic", [](Bench& b, HWND w) -> long long { return b.windows().IsIconic(w); }, FALSE},
+    {"SetFocus", [](Bench& b, HWND w) -> long long { return b.windows().SetFocus(w) != nullptr; }, 0},
+    {"EndDialog", [](Bench& b, HWND w) -> long long { return b.windows().EndDialog(w, IDOK); }, FALSE},
+    {"GetClientRect",
+     [](Bench& b, HWND w) -> long long {
+         RECT rect{};
+         return b.windows().GetClientRect(w, &rect);
+     },
+     FALSE},
+    {"GetDlgItem", [](Bench& b, HWND w) -> long long { return b.windows().GetDlgItem(w, IDOK) != nullptr; }, 0},
+    {"GetWindowStyle", [](Bench& b, HWND w) -> long long { return b.windows().GetWindowStyle(w); }, 0},
+    {"SetWindowTextA", [](Bench& b, HWND w) -> long long { return b.windows().SetWindowTextA(w, "gone"); }, FALSE},
+    {"GetWindowTextLengthA", [](Bench& b, HWND w) -> long long { return b.windows().GetWindowTextLengthA(w); }, 0},
+    {"PostMessageA", [](Bench& b, HWND w) -> long long { return b.windows().PostMessageA(w, WM_NULL, 0, 0); }, FALSE},
+    {"SendMessageA", [](Bench& b, HWND w) -> long long { return Send(b, w, WM_GETTEXTLENGTH); }, 0},
+    {"RedrawWindow", [](Bench& b, HWND w) -> long long { return b.windows().RedrawWindow(w, RDW_UPDATENOW); }, FALSE,
+     "Wine's RedrawWindow answers TRUE for a window that is gone, and leaves the last error", TRUE, 0},
+};
+
+}  // namespace
+
+std::vector<Case> WindowCases()
+{
+    return {
+        {"WM_INITDIALOG is given the first visible, enabled tab-stop control, and TRUE gives it the focus",
+         [](Bench& b) {
+             Procedure procedure(TRUE);
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
+             HWND first = b.windows().GetDlgItem(dialog, IDC_CONF_FIRST);
+             b.Expect("the control given", procedure.initialFocus == first && first != nullptr, true);
+             b.Expect("the focus", b.Focus() == first, true);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"FALSE from WM_INITDIALOG leaves the focus where it was",
+         [](Bench& b) {
+             HWND before = b.Focus();
+             Procedure procedure(FALSE);
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
+             b.Expect("the control given", procedure.initialFocus == b.windows().GetDlgItem(dialog, IDC_CONF_FIRST), true);
+             b.Expect("the focus unchanged", b.Focus() == before, true);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"A window shown waits to be painted: BeginPaint validates it, EndPaint alone does not",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             b.Expect("shown", b.windows().IsWindowVisible(dialog) != 0, true);
+             b.Expect("waits to be painted", b.NeedsPaint(dialog), true);
+             PAINTSTRUCT paint{};
+             b.Expect("EndPaint alone", b.windows().EndPaint(dialog, &paint), TRUE);
+             b.Expect("still waits", b.NeedsPaint(dialog), true);
+             HDC dc = b.windows().BeginPaint(dialog, &paint);
+             b.Expect("a device context", dc != nullptr && dc == paint.hdc, true);
+             b.Expect("validated", b.NeedsPaint(dialog), false);
+             HICON icon = b.windows().LoadIconA(IDI_CONF_ICON);
+             b.Expect("an icon drawn on it", b.windows().DrawIcon(dc, 0, 0, icon), TRUE);
+             b.Expect("EndPaint", b.windows().EndPaint(dialog, &paint), TRUE);
+             b.Expect("an icon drawn without a device context", b.windows().DrawIcon(nullptr, 0, 0, icon), FALSE, TRUE,
+                      "Wine's DrawIconEx draws into no device context and answers TRUE");
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"RedrawWindow with RDW_UPDATENOW paints the window at once",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             b.Expect("waits to be painted", b.NeedsPaint(dialog), true);
+             b.Expect("redrawn",
+                      b.windows().RedrawWindow(dialog, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW), TRUE);
+             b.Expect("painted", b.NeedsPaint(dialog), false);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"A destroyed window, and its controls with it, answer no with ERROR_INVALID_WINDOW_HANDLE",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             HWND edit = b.windows().GetDlgItem(dialog, IDC_CONF_EDIT);
+             b.Expect("destroyed", b.windows().DestroyWindow(dialog), TRUE);
+             b.Expect("the dialog", b.IsWindow(dialog), false);
+             b.Expect("its control", b.IsWindow(edit), false);
+             for (const OnDestroyed& call : kOnDestroyed) {
+                 long long answer = call.call(b, dialog);
+                 DWORD error = b.process().GetLastError();
+                 std::string what = std::string(call.what) + ": last error";
+                 if (call.why != nullptr) {
+                     b.Expect(call.what, answer, call.refused, call.wineAnswer, call.why);
+                     if (call.wineError != 0) b.Expect(what.c_str(), error, kInvalidWindow, call.wineError, call.why);
+                 } else {
+                     b.Expect(call.what, answer, call.refused);
+                     b.Expect(what.c_str(), error, kInvalidWindow);
+                 }
+             }
+             b.Expect("ShowWindow of its control", b.windows().ShowWindow(edit, SW_SHOW), FALSE);
+             b.LastError(kInvalidWindow);
+         }},
+        {"ShowWindow answers whether the window was visible, EnableWindow whether it was disabled",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
+             b.Expect("shown", b.windows().ShowWindow(dialog, SW_SHOW) != 0, false);
+             b.Expect("shown again", b.windows().ShowWindow(dialog, SW_SHOW) != 0, true);
+             b.Expect("hidden", b.windows().ShowWindow(dialog, SW_HIDE) != 0, true);
+             b.Expect("visible", b.windows().IsWindowVisible(dialog), FALSE);
+             b.windows().ShowWindow(dialog, SW_MINIMIZE);
+             b.Expect("minimised", b.windows().IsIconic(dialog) != 0, true);
+             b.Expect("its style", (b.windows().GetWindowStyle(dialog) & WS_VISIBLE) != 0, true);
+             HWND first = b.windows().GetDlgItem(dialog, IDC_CONF_FIRST);
+             b.Expect("disabled", b.windows().EnableWindow(first, FALSE) != 0, false);
+             b.Expect("disabled again", b.windows().EnableWindow(first, FALSE) != 0, true);
+             b.Expect("enabled", b.windows().IsWindowEnabled(first), FALSE);
+             b.Expect("enabled again", b.windows().EnableWindow(first, TRUE) != 0, true);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"EndDialog hides a modeless dialog at once, which stays until it is destroyed",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             b.Expect("ended", b.windows().EndDialog(dialog, IDOK), TRUE);
+             b.Expect("visible", b.windows().IsWindowVisible(dialog), FALSE);
+             b.Expect("still there", b.IsWindow(dialog), true);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"DialogBoxParam disables the owner while it runs, and answers what EndDialog was given in WM_INITDIALOG",
+         [](Bench& b) {
+             Procedure owner;
+             HWND ownerWindow = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &owner);
+             Procedure modal;
+             modal.bench = &b;
+             modal.related = ownerWindow;
+             modal.onInit = [](Procedure& self, HWND dialog) {
+                 self.observed = self.bench->windows().IsWindowEnabled(self.related);
+                 self.bench->windows().EndDialog(dialog, 42);
+             };
+             b.Expect("the result", b.windows().DialogBoxParam(IDD_CONF_FOCUS, ownerWindow, &modal), 42);
+             b.Expect("the owner while it ran", modal.observed, FALSE);
+             b.Expect("the owner after", b.windows().IsWindowEnabled(ownerWindow), TRUE);
+             b.Expect("the dialog after", b.IsWindow(modal.initialised), false);
+             b.windows().DestroyWindow(ownerWindow);
+         }},
+        {"DialogBoxParam and CreateDialogParam of a template the module does not have",
+         [](Bench& b) {
+             Procedure procedure;
+             b.Expect("modal", b.windows().DialogBoxParam(IDD_CONF_MISSING, nullptr, &procedure), -1);
+             b.Expect("modeless", b.windows().CreateDialogParam(IDD_CONF_MISSING, nullptr, &procedure) != nullptr, false);
+             b.LastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+         }},
+        {"A list box inserts at a position without sorting, and its selection stays on its item",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             HWND list = b.windows().GetDlgItem(dialog, IDC_CONF_LIST);
+             b.Expect("b at 0", Insert(b, list, 0, "b"), 0);
+             b.Expect("a at 1", Insert(b, list, 1, "a"), 1);
+             b.Expect("c at the end", Insert(b, list, static_cast<WPARAM>(-1), "c"), 2);
+             b.Expect("past the end", Insert(b, list, 5, "x"), LB_ERR);
+             b.Expect("the order", ItemText(b, list, 0) + ItemText(b, list, 1) + ItemText(b, list, 2), "bac");
+             b.Expect("selected", Send(b, list, LB_SETCURSEL, 1), 1);
+             Insert(b, list, 0, "z");
+             b.Expect("the selection after an insert before it", Send(b, list, LB_GETCURSEL), 2);
+             b.Expect("no selection", Send(b, list, LB_SETCURSEL, static_cast<WPARAM>(-1)), LB_ERR);
+             b.Expect("the selection then", Send(b, list, LB_GETCURSEL), LB_ERR);
+             b.Expect("no such item", Send(b, list, LB_SETCURSEL, 9), LB_ERR);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"A list box item's data is 0 until it is set; an item that is not there answers LB_ERR",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             HWND list = b.windows().GetDlgItem(dialog, IDC_CONF_LIST);
+             Insert(b, list, 0, "LPT1: (Local Port)");
+             b.Expect("data before", Send(b, list, LB_GETITEMDATA, 0), 0);
+             b.Expect("set", Send(b, list, LB_SETITEMDATA, 0, 0x1234) != LB_ERR, true);
+             b.Expect("data after", Send(b, list, LB_GETITEMDATA, 0), 0x1234);
+             b.Expect("set on no item", Send(b, list, LB_SETITEMDATA, 5, 1), LB_ERR);
+             b.Expect("data of no item", Send(b, list, LB_GETITEMDATA, 5), LB_ERR);
+             b.Expect("the text's length", Send(b, list, LB_GETTEXTLEN, 0), 18);
+             b.Expect("the length of no item", Send(b, list, LB_GETTEXTLEN, 5), LB_ERR);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"An edit control's text: its length, and what a small buffer gets, NUL included",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             HWND edit = b.windows().GetDlgItem(dialog, IDC_CONF_EDIT);
+             b.Expect("set", b.windows().SetWindowTextA(edit, "LPT1: (Local Port)"), TRUE);
+             b.Expect("the length", b.windows().GetWindowTextLengthA(edit), 18);
+             char text[6] = "ZZZZZ";
+             b.Expect("copied", b.windows().GetWindowTextA(edit, text, sizeof text), 5);
+             b.Expect("the text", std::string(text, sizeof text), std::string("LPT1:") + '\0');
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"A list view inserts past its end at the end, and selects an item by its state",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             HWND view = b.windows().GetDlgItem(dialog, IDC_CONF_VIEW);
+             b.Expect("its style", (b.windows().GetWindowStyle(view) & (LVS_SHAREIMAGELISTS | LVS_SINGLESEL)),
+                      LVS_SINGLESEL);
+             LVITEMA item{};
+             item.mask = LVIF_TEXT;
+             item.iItem = 5;
+             item.pszText = const_cast<LPSTR>("KVX QL70 TILLMATE (ESC P)");
+             b.Expect("past the end", Send(b, view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+             item.iItem = 0;
+             b.Expect("at the start", Send(b, view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)), 0);
+             b.Expect("count", Send(b, view, LVM_GETITEMCOUNT), 2);
+             LVITEMA state{};
+             state.state = state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+             b.Expect("selected", Send(b, view, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state)), TRUE);
+             b.Expect("its state", Send(b, view, LVM_GETITEMSTATE, 1, LVIS_SELECTED), LVIS_SELECTED);
+             b.Expect("the first selected", Send(b, view, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED), 1);
+             TCITEMA tab{};
+             tab.mask = TCIF_TEXT;
+             tab.pszText = const_cast<LPSTR>("Model");
+             HWND tabs = b.windows().GetDlgItem(dialog, IDC_CONF_TABS);
+             b.Expect("a tab", Send(b, tabs, TCM_INSERTITEMA, 3, reinterpret_cast<LPARAM>(&tab)), 0);
+             b.Expect("tabs", Send(b, tabs, TCM_GETITEMCOUNT), 1);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"The module's icon and bitmap load by their ids, and ids it does not have load nothing",
+         [](Bench& b) {
+             b.Expect("the icon", b.windows().LoadIconA(IDI_CONF_ICON) != nullptr, true);
+             b.Expect("no such icon", b.windows().LoadIconA(IDI_CONF_MISSING) != nullptr, false);
+             b.Expect("an icon's width", b.windows().GetSystemMetrics(SM_CXICON), 32);
+             HIMAGELIST list = b.windows().ImageList_LoadImageA(IDB_CONF_PICTURE, 96, 1, CLR_NONE, IMAGE_BITMAP, 0);
+             b.Expect("the image list", list != nullptr, true);
+             b.Expect("destroyed", b.windows().ImageList_Destroy(list), TRUE);
+             b.Expect("destroyed again", b.windows().ImageList_Destroy(list), FALSE);
+             b.Expect("no such bitmap",
+                      b.windows().ImageList_LoadImageA(IDB_CONF_MISSING, 96, 1, CLR_NONE, IMAGE_BITMAP, 0) != nullptr,
+                      false);
+         }},
+        {"A dialog's client area is its template's size in the dialog units of MS Shell Dlg at 8 points",
+         [](Bench& b) {
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             RECT rect{};
+             b.Expect("measured", b.windows().GetClientRect(dialog, &rect), TRUE);
+             b.Expect("the size", std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top),
+                      "450 x 260");
+             b.windows().DestroyWindow(dialog);
+         }},
+    };
+}
