@@ -258,10 +258,9 @@ CImageList::~CImageList()
     if (m_hImageList != nullptr && !m_ownedByControl) Windows().ImageList_Destroy(m_hImageList);
 }
 
-BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
+void CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
 {
     m_hImageList = Windows().ImageList_LoadImageA(bitmapId, cx, grow, mask, IMAGE_BITMAP, 0);
-    return m_hImageList != nullptr;
 }
 
 LONG CTabCtrl::InsertItem(int item, const char* text)

@@ -223,8 +223,9 @@ public:
     ~CImageList();
     CImageList(const CImageList&) = delete;
     CImageList& operator=(const CImageList&) = delete;
-    // Loads a bitmap resource as the list's images.
-    BOOL Create(UINT bitmapId, int cx, int grow, COLORREF mask);
+    // Loads a bitmap resource as the list's images. Without them the list
+    // stays empty (m_hImageList null): a control given none shows no pictures.
+    void Create(UINT bitmapId, int cx, int grow, COLORREF mask);
     // The list now belongs to a control, which destroys it.
     void HandOver() { m_ownedByControl = true; }
     HIMAGELIST m_hImageList = nullptr;

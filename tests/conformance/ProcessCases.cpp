@@ -70,22 +70,50 @@ std::vector<Case> ProcessCases()
              b.Expect("cut, with its NUL", std::string(short1.data(), length), std::string(path, length - 1) + '\0',
                       std::string(path, length), "Wine leaves the cut name without its NUL, as Windows XP did");
          }},
-        {"A program that a Run value names without its .exe starts at the next log-on",
+        {"The Run keys' programs start at the next log-on, each value read as CreateProcess reads a command line",
          [](Bench& b) {
-             std::string program = b.Folder() + "\\STM\\Monitor(ESCP).exe";
-             b.MakeProgram(program);
-             HKEY run = nullptr;
-             b.Expect("the Run key",
-                      b.registry().RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run",
-                                                 0, KEY_SET_VALUE, &run),
-                      ERROR_SUCCESS);
-             std::string line = program.substr(0, program.size() - 4);
-             b.registry().RegSetValueExA(run, "ConformanceMonitor", 0, REG_SZ,
-                                         reinterpret_cast<const BYTE*>(line.c_str()),
-                                         static_cast<DWORD>(line.size() + 1));
-             b.registry().RegCloseKey(run);
+             const std::string folder = b.Folder();
+             for (const char* program : {"\\STM\\Monitor(ESCP).exe", "\\Program Files\\Vendor\\Tray.exe", "\\Program.exe",
+                                         "\\User.exe"})
+                 b.MakeProgram(folder + program);
+             const std::string lines[][2] = {
+                 {"ConformanceMonitor", folder + "\\STM\\Monitor(ESCP)"},  // without its .exe
+                 {"ConformanceTray", "\"" + folder + "\\Program Files\\Vendor\\Tray.exe\" /minimized"},
+                 {"ConformanceBlanks", folder + "\\Program Files\\Other\\Icon"},  // Program.exe, found first
+             };
+             for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+                 HKEY run = nullptr;
+                 b.Expect("the Run key",
+                          b.registry().RegOpenKeyExA(root, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", 0,
+                                                     KEY_SET_VALUE, &run),
+                          ERROR_SUCCESS);
+                 if (root == HKEY_LOCAL_MACHINE) {
+                     for (const auto& [name, line] : lines)
+                         b.registry().RegSetValueExA(run, name.c_str(), 0, REG_SZ,
+                                                     reinterpret_cast<const BYTE*>(line.c_str()),
+                                                     static_cast<DWORD>(line.size() + 1));
+                 } else {
+                     std::string line = folder + "\\User.exe";
+                     b.registry().RegSetValueExA(run, "ConformanceUser", 0, REG_SZ,
+                                                 reinterpret_cast<const BYTE*>(line.c_str()),
+                                                 static_cast<DWORD>(line.size() + 1));
+                 }
+                 b.registry().RegCloseKey(run);
+             }
          },
-         [](Bench& b) { b.Expect("started", b.Ran(b.Folder() + "\\STM\\Monitor(ESCP).exe"), true); }},
+         [](Bench& b) {
+             b.Expect("named without its .exe", b.Ran(b.Folder() + "\\STM\\Monitor(ESCP).exe"), true);
+             b.Expect("quoted, with arguments", b.Ran(b.Folder() + "\\Program Files\\Vendor\\Tray.exe"), true);
+             b.Expect("unquoted, with blanks", b.Ran(b.Folder() + "\\Program.exe"), true);
+             b.Expect("the user's Run key", b.Ran(b.Folder() + "\\User.exe"), true);
+         }},
+        {"A named mutex does not outlive a restart",
+         [](Bench& b) { b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}"); },
+         [](Bench& b) {
+             HANDLE mutex = b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}");
+             b.LastError(ERROR_SUCCESS);
+             b.process().CloseHandle(mutex);
+         }},
         {"IsUserAnAdmin: the setup program runs with an administrator's rights",
          [](Bench& b) { b.Expect("an administrator", b.process().IsUserAnAdmin() != FALSE, true); }},
         {"IsWow64Process: a process of the machine's own architecture does not run under WOW64",

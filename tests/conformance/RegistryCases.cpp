@@ -141,6 +141,11 @@ std::vector<Case> RegistryCases()
              b.registry().RegCloseKey(
                  Create(b, "Restart\\Volatile\\Passing", REG_OPTION_VOLATILE, KEY_ALL_ACCESS, &status));
              b.Expect("a volatile key under it", status, ERROR_SUCCESS);
+             // Made on the way to a volatile key, a key is volatile too.
+             b.registry().RegCloseKey(
+                 Create(b, "Restart\\Made\\Volatile", REG_OPTION_VOLATILE, KEY_ALL_ACCESS, &status));
+             Create(b, "Restart\\Made\\Lasting", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &status);
+             b.Expect("a lasting key beside it", status, ERROR_CHILD_MUST_BE_VOLATILE);
              HKEY lasting = Create(b, "Restart\\Lasting");
              SetText(b, lasting, "Value", "kept", 5);
              b.registry().RegCloseKey(lasting);
@@ -148,6 +153,7 @@ std::vector<Case> RegistryCases()
          [](Bench& b) {
              HKEY key = nullptr;
              b.Expect("the volatile key", Open(b, "Restart\\Volatile", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+             b.Expect("the key made on the way", Open(b, "Restart\\Made", KEY_READ, &key), ERROR_FILE_NOT_FOUND);
              b.Expect("the lasting key", Open(b, "Restart\\Lasting", KEY_READ, &key), ERROR_SUCCESS);
              char data[8] = {};
              DWORD size = sizeof data;

@@ -18,6 +18,7 @@ constexpr LSTATUS kChildMustBeVolatile = 1021;    // ERROR_CHILD_MUST_BE_VOLATIL
 SimRegistry::SimRegistry(SimCallRecord& record) : m_record(record)
 {
     AddKey("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
+    AddKey("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Run");
     AddKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
     SetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Programs",
               "C:\\Users\\Admin\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs");
