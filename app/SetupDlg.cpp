@@ -52,8 +52,6 @@ BOOL CSetupDlg::OnInitDialog()
 
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_IMAGE;
-    item.iItem = 0;
-    item.iSubItem = 0;
     item.pszText = const_cast<LPSTR>(ModelName[ConfiguredModel]);
     item.iImage = 0;
     m_modelList.InsertItem(&item);
@@ -92,15 +90,15 @@ void CSetupDlg::OnPaint()
 
 LRESULT CSetupDlg::OnQueryDragIcon() { return reinterpret_cast<LRESULT>(m_hIcon); }
 
-void CSetupDlg::OnTabSelChange(NMHDR*, LRESULT* result) { *result = 0; }
+// The one tab shows the one model: a change of tab changes nothing.
+void CSetupDlg::OnTabSelChange(NMHDR*, LRESULT*) {}
 
-void CSetupDlg::OnModelListClick(NMHDR* header, LRESULT* result)
+void CSetupDlg::OnModelListClick(NMHDR* header, LRESULT*)
 {
     const NMITEMACTIVATE* click = reinterpret_cast<const NMITEMACTIVATE*>(header);
     CWnd* ok = GetDlgItem(IDOK);
     ok->EnableWindow(FALSE);
     if (click->iItem != -1) ok->EnableWindow(TRUE);
-    *result = 0;
 }
 
 void CSetupDlg::OnOkClicked()

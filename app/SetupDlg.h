@@ -24,6 +24,7 @@ public:
 private:
     void OnPaint();
     LRESULT OnQueryDragIcon();
+    // Notifications: the framework has set their answer to 0, which both keep.
     void OnTabSelChange(NMHDR* header, LRESULT* result);
     void OnModelListClick(NMHDR* header, LRESULT* result);
     void OnOkClicked();

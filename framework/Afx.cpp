@@ -147,7 +147,7 @@ bool CWnd::OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         if (DispatchMessage(message, wParam, lParam, result)) return true;
         return OnDefaultMessage(message, wParam, lParam, result);
     } catch (const std::bad_alloc&) {
-        result = 0;
+        // Unhandled: the system's default processing, which ignores `result`.
         return false;
     }
 }
@@ -164,9 +164,9 @@ bool CWnd::OnPreTranslateMessage(MSG* msg)
 bool CWnd::OnDefaultMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
     // Commands that no window handles go on to the application's table.
-    if (message == WM_COMMAND && AfxGetApp() != nullptr)
-        return AfxGetApp()->DispatchMessage(message, wParam, lParam, result);
-    return false;
+    // Windows get messages only while the application runs them.
+    if (message != WM_COMMAND) return false;
+    return AfxGetApp()->DispatchMessage(message, wParam, lParam, result);
 }
 
 // ---------------------------------------------------------------- data exchange
@@ -192,7 +192,9 @@ CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pP
 
 CDialog::~CDialog()
 {
-    if (m_hWnd != nullptr && !m_modal) Windows().DestroyWindow(m_hWnd);
+    // A modeless dialog's window goes with its object; a modal one has gone
+    // when DoModal returned, which cleared the handle.
+    if (m_hWnd != nullptr) Windows().DestroyWindow(m_hWnd);
 }
 
 const MessageMap* CDialog::GetMessageMap() const
@@ -207,20 +209,18 @@ const MessageMap* CDialog::GetMessageMap() const
 
 INT_PTR CDialog::DoModal()
 {
-    m_modal = true;
     INT_PTR result = Windows().DialogBoxParam(m_templateId, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, this);
     m_hWnd = nullptr;
     return result;
 }
 
-BOOL CDialog::Create(UINT templateId, CWnd* parent)
+void CDialog::Create(UINT templateId, CWnd* parent)
 {
-    m_modal = false;
     m_templateId = templateId;
     m_pParentWnd = parent;
-    HWND hwnd = Windows().CreateDialogParam(templateId, parent ? parent->m_hWnd : nullptr, this);
-    if (hwnd != nullptr) m_hWnd = hwnd;
-    return hwnd != nullptr;
+    // No window, when it could not be made (also when it was destroyed
+    // while it was being made).
+    m_hWnd = Windows().CreateDialogParam(templateId, parent ? parent->m_hWnd : nullptr, this);
 }
 
 void CDialog::EndDialog(int result) { Windows().EndDialog(m_hWnd, result); }

@@ -186,8 +186,8 @@ public:
 
     // Runs the dialog modally; answers what EndDialog was given.
     virtual INT_PTR DoModal();
-    // Creates the dialog as a modeless window.
-    BOOL Create(UINT templateId, CWnd* parent = nullptr);
+    // Creates the dialog as a modeless window; m_hWnd stays null when it cannot be made.
+    void Create(UINT templateId, CWnd* parent = nullptr);
     void EndDialog(int result);
 
     virtual BOOL OnInitDialog();
@@ -201,7 +201,6 @@ protected:
 
     UINT m_templateId;
     CWnd* m_pParentWnd;
-    bool m_modal = false;
 
 private:
     void OnOkCommand() { OnOK(); }

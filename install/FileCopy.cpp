@@ -73,9 +73,8 @@ bool CFileCopy::CopyDriverFiles()
     request.pTo = destination.data();
     request.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR;
 
-    BeginWaitCursor();
+    // The staging's wait cursor shows for the whole copy.
     int result = ShellApi().SHFileOperationA(&request);
-    EndWaitCursor();
     // The shell answers 0 also when the user cancelled, or skipped a file
     // (one in use, say), in its own error window; only the aborted flag
     // tells. A package with a file left out is no package.

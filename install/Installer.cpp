@@ -260,10 +260,8 @@ bool CInstaller::DeployStatusMonitor()
         request.pTo = destination.data();
         request.fFlags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
 
-        BeginWaitCursor();
+        // The installation's wait cursor shows for the whole copy.
         int result = ShellApi().SHFileOperationA(&request);
-        source.reset();
-        EndWaitCursor();
         // A copy that the system stopped (it may, silently, without its error
         // window) answers 0 with the aborted flag: the status monitor is not there.
         return result == 0 && !request.fAnyOperationsAborted;
@@ -365,25 +363,24 @@ void CInstaller::LaunchStatusMonitor()
 
 bool CInstaller::WriteUninstallEntry()
 {
-    try {
-        std::string uninstaller = std::string(DriverDirectory.get()) + "\\Uninstall.exe";
-        DWORD bytes = static_cast<DWORD>(uninstaller.size() + 1);
-        const BYTE* path = reinterpret_cast<const BYTE*>(uninstaller.c_str());
-        const char displayName[] = "Corvantis Printer Software";
+    // On the stack, so that no want of memory can keep the entry from being
+    // written. A folder's path is shorter than MAX_PATH: the folder and
+    // "\Uninstall.exe" always fit.
+    char uninstaller[2 * MAX_PATH];
+    (void)std::snprintf(uninstaller, sizeof uninstaller, "%s\\Uninstall.exe", DriverDirectory.get());
+    DWORD bytes = static_cast<DWORD>(std::strlen(uninstaller) + 1);
+    const BYTE* path = reinterpret_cast<const BYTE*>(uninstaller);
+    const char displayName[] = "Corvantis Printer Software";
 
-        HKEY entry = nullptr;
-        if (Registry().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                       KEY_ALL_ACCESS, nullptr, &entry, nullptr) != ERROR_SUCCESS)
-            return false;
-        bool written = Registry().RegSetValueExA(entry, "DisplayName", 0, REG_SZ,
-                                                 reinterpret_cast<const BYTE*>(displayName),
-                                                 sizeof displayName) == ERROR_SUCCESS;
-        if (written)
-            written = Registry().RegSetValueExA(entry, "UninstallString", 0, REG_SZ, path, bytes) == ERROR_SUCCESS;
-        Registry().RegSetValueExA(entry, "DisplayIcon", 0, REG_SZ, path, bytes);
-        Registry().RegCloseKey(entry);
-        return written;
-    } catch (const std::bad_alloc&) {
+    HKEY entry = nullptr;
+    if (Registry().RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS, nullptr, &entry, nullptr) != ERROR_SUCCESS)
         return false;
-    }
+    bool written = Registry().RegSetValueExA(entry, "DisplayName", 0, REG_SZ,
+                                             reinterpret_cast<const BYTE*>(displayName),
+                                             sizeof displayName) == ERROR_SUCCESS;
+    if (written) written = Registry().RegSetValueExA(entry, "UninstallString", 0, REG_SZ, path, bytes) == ERROR_SUCCESS;
+    Registry().RegSetValueExA(entry, "DisplayIcon", 0, REG_SZ, path, bytes);
+    Registry().RegCloseKey(entry);
+    return written;
 }

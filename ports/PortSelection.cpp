@@ -97,8 +97,8 @@ bool CPortSelection::FillPortList()
     } catch (const std::bad_alloc&) {
         return false;
     }
-    buffer.reset();
-    UpdateData(FALSE);
+    // The edit box shows the proposal already, or the empty text it was
+    // given when the dialog opened.
     return true;
 }
 

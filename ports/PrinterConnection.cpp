@@ -49,8 +49,7 @@ BOOL CPrinterConnection::OnInitDialog()
 {
     CDialog::OnInitDialog();
     for (const GUID& interfaceClass : kInterfaceClasses) {
-        DEV_BROADCAST_DEVICEINTERFACE_A filter;
-        std::memset(&filter, 0, sizeof filter);
+        DEV_BROADCAST_DEVICEINTERFACE_A filter{};
         filter.dbcc_size = sizeof filter;  // 32 bytes
         filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
         filter.dbcc_reserved = 0;

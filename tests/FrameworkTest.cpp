@@ -69,6 +69,12 @@ public:
         return TRUE;
     }
 
+    BOOL PreTranslateMessage(MSG* msg) override
+    {
+        if (failPreTranslate) throw std::bad_alloc();
+        return CDialog::PreTranslateMessage(msg);
+    }
+
     void OnSave()
     {
         if (failSave) throw std::bad_alloc();
@@ -89,6 +95,7 @@ public:
     std::vector<std::string> selections;
     bool failSave = false;
     bool failExchange = false;
+    bool failPreTranslate = false;
 };
 
 // An application whose own table takes a command that no window handles.
@@ -158,8 +165,12 @@ TEST_F(Framework, AHandlerWhoseAllocationFailsLeavesTheMessageUnhandled)
     CTextDialog dialog;
     dialog.failSave = true;
     user.Click(IDC_SAVE);
-    user.Then([&] { dialog.failSave = false; });
-    user.Click(IDC_SAVE);
+    // A pre-filter that runs out of memory lets the key go on: Enter presses Save.
+    user.Then([&] {
+        dialog.failSave = false;
+        dialog.failPreTranslate = true;
+    });
+    user.Press(VK_RETURN);
 
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(dialog.saved, "loaded");
@@ -270,4 +281,13 @@ TEST_F(Framework, TheApplicationBoxIsCaptionedWithTheProgramsNameAndWarns)
     EXPECT_EQ(screen.boxes[1].caption, "Setup");
     EXPECT_EQ(screen.boxes[1].style, UINT(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(screen.boxes[2].style, UINT(MB_YESNO | MB_ICONQUESTION));
+}
+
+TEST(FrameworkEntry, WithoutAnApplicationObjectThereIsNothingToRun)
+{
+    SimMachine machine;
+    InstallPlatform(machine.Services());
+    ASSERT_EQ(AfxGetApp(), nullptr);
+    EXPECT_EQ(AfxWinMain(), -1);
+    EXPECT_TRUE(machine.record.calls.empty());
 }

@@ -346,6 +346,13 @@ TEST_F(ProgramsFolder, AValueOnAnotherDriveGivesTheGroupOnThatDrive)
     Install();
     EXPECT_EQ(record.CallsOf("CreateDirectoryA").at(0).arguments, "\"D" + kAllUsersPrograms + "\\Corvantis\"");
     EXPECT_TRUE(machine.files.FileExists(Shortcut('D')));
+    // A drive letter in lower case is a drive letter too.
+    SetPrograms(REG_SZ, std::string("e:\\Profiles\\Admin\\Start Menu\\Programs") + '\0');
+    machine.files.AddFolder("e" + kAllUsersPrograms);
+    CInstaller installer;
+    ASSERT_TRUE(installer.QueryDriverDirectory());
+    installer.CreateStartMenuShortcut();
+    EXPECT_EQ(record.CallsOf("CreateDirectoryA").back().arguments, "\"e" + kAllUsersPrograms + "\\Corvantis\"");
 }
 
 TEST_F(ProgramsFolder, AnUnusableValueGivesTheSystemDrive)

@@ -99,7 +99,8 @@ TEST_F(Staging, AFailedCopyEndsTheProcessWithExitCodeOne)
 TEST_F(Staging, NeitherEnterNorEscapeClosesTheWaitWindow)
 {
     CFileCopy wait;
-    ASSERT_TRUE(wait.Create(IDD_FILE_COPY));
+    wait.Create(IDD_FILE_COPY);
+    ASSERT_NE(wait.m_hWnd, nullptr);
     SimWindow* window = screen.Dialog(IDD_FILE_COPY);
     EXPECT_TRUE(window->visible);
     EXPECT_FALSE(window->Has("WS_SYSMENU"));

@@ -119,6 +119,15 @@ std::vector<Case> RegistryCases()
                                                    KEY_ALL_ACCESS, nullptr, &key, nullptr),
                       ERROR_INVALID_PARAMETER);
          }},
+        {"RegOpenKeyExA opens a key whatever options besides REG_OPTION_OPEN_LINK say",
+         [](Bench& b) {
+             b.registry().RegCloseKey(Create(b, "Options"));
+             HKEY key = nullptr;
+             b.Expect("options 1", b.registry().RegOpenKeyExA(HKEY_CURRENT_USER, (kRoot + "Options").c_str(), 1,
+                                                               KEY_READ, &key),
+                      ERROR_SUCCESS);
+             if (key != nullptr) b.registry().RegCloseKey(key);
+         }},
         {"RegCloseKey closes a key once",
          [](Bench& b) {
              HKEY key = Create(b, "Closed");

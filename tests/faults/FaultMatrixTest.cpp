@@ -446,6 +446,29 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
             unknownAt = i;
         }
     }
+    // A port enumeration that failed is told with its box, and only then:
+    // the first call answered other than ERROR_INSUFFICIENT_BUFFER, or no
+    // buffer could be had for the second, or the second failed, or the
+    // names' copies could not be made (before the dialog shows).
+    const size_t firstEnumeration = IndexAfter(events, "EnumPortsA", 0);
+    if (firstEnumeration != none) {
+        auto answerOf = [&events](size_t call) -> DWORD {
+            for (size_t j = call + 1; j < events.size() && j <= call + 2; ++j)
+                if (events[j].what.rfind("answered ", 0) == 0) return static_cast<DWORD>(std::stoul(events[j].what.substr(9)));
+            return 0;
+        };
+        const size_t shown = IndexAfter(events, "show 109", firstEnumeration);
+        const size_t second = IndexAfter(events, "EnumPortsA", firstEnumeration + 1);
+        const DWORD first = answerOf(firstEnumeration);
+        bool failed = (first != 0 && first != ERROR_INSUFFICIENT_BUFFER) ||
+                      (first == ERROR_INSUFFICIENT_BUFFER && (second == none || second > shown || answerOf(second) != 0));
+        for (size_t i = firstEnumeration; i < events.size() && i < shown; ++i)
+            failed |= events[i].what == "allocation refused";
+        bool told = false;
+        for (const SimMessageBox& box : run.boxes) told |= box.text.find("while port enumeration") != std::string::npos;
+        if (failed != told && !boxRefused)
+            problem(failed ? "a failed port enumeration without its box" : "the enumeration's box without a failure");
+    }
     if (outcomes.size() > 1) problem(std::to_string(outcomes.size()) + " outcome boxes");
     if (installerRan && outcomes.size() + lookups != 1 && !boxRefused)
         problem("an installer ran, and " + std::to_string(outcomes.size()) + " outcomes");
