@@ -106,8 +106,8 @@ BOOL CSetupApp::InitInstance()
     }
 
     Process().InitCommonControls();
-    CWinApp::InitInstance();
-    AfxEnableControlContainer();
+    // MFC's default instance initialisation and its ActiveX container have
+    // nothing to prepare in our framework: no dialog hosts a control of that kind.
     SetRegistryKey("Local AppWizard-Generated Applications");
 
     {

@@ -24,7 +24,7 @@ const MessageMap* CSetupDlg::GetMessageMap() const
 
 void CSetupDlg::DoDataExchange(CDataExchange* dx)
 {
-    CDialog::DoDataExchange(dx);
+    // The base exchange has nothing to exchange.
     DDX_Control(dx, IDC_MODEL_TAB, m_tab);
     DDX_Control(dx, IDC_MODEL_LIST, m_modelList);
     DDX_Control(dx, IDC_VERSION_LABEL, m_versionLabel);

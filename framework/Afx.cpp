@@ -63,28 +63,26 @@ HWND CWnd::Detach()
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 void CWnd::DoDataExchange(CDataExchange*) {}
 
-BOOL CWnd::UpdateData(BOOL saveAndValidate)
+void CWnd::UpdateData(BOOL saveAndValidate)
 {
     CDataExchange dx(this, saveAndValidate);
     try {
         DoDataExchange(&dx);
     } catch (const std::bad_alloc&) {
-        return FALSE;
     }
-    return TRUE;
 }
 
-BOOL CWnd::ShowWindow(int cmdShow) { return Windows().ShowWindow(m_hWnd, cmdShow); }
+void CWnd::ShowWindow(int cmdShow) { Windows().ShowWindow(m_hWnd, cmdShow); }
 
 // Paints the window and its controls now, for callers that block the thread
 // right after showing a window and so pump no WM_PAINT for a while.
-BOOL CWnd::UpdateWindow()
+void CWnd::UpdateWindow()
 {
-    return Windows().RedrawWindow(m_hWnd, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    Windows().RedrawWindow(m_hWnd, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
 }
 
 BOOL CWnd::IsIconic() const { return Windows().IsIconic(m_hWnd); }
-BOOL CWnd::EnableWindow(BOOL enable) { return Windows().EnableWindow(m_hWnd, enable); }
+void CWnd::EnableWindow(BOOL enable) { Windows().EnableWindow(m_hWnd, enable); }
 void CWnd::SetWindowText(const std::string& text) { Windows().SetWindowTextA(m_hWnd, text.c_str()); }
 
 std::string CWnd::GetWindowText() const
@@ -96,20 +94,16 @@ std::string CWnd::GetWindowText() const
     return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
 }
 
-CWnd* CWnd::SetFocus()
-{
-    Windows().SetFocus(m_hWnd);
-    return this;
-}
+void CWnd::SetFocus() { Windows().SetFocus(m_hWnd); }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 {
     return Windows().SendMessageA(m_hWnd, message, wParam, lParam);
 }
 
-BOOL CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
+void CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) const
 {
-    return Windows().PostMessageA(m_hWnd, message, wParam, lParam);
+    Windows().PostMessageA(m_hWnd, message, wParam, lParam);
 }
 
 void CWnd::GetClientRect(RECT* rect) const { Windows().GetClientRect(m_hWnd, rect); }
@@ -263,55 +257,48 @@ void CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF mask)
     m_hImageList = Windows().ImageList_LoadImageA(bitmapId, cx, grow, mask, IMAGE_BITMAP, 0);
 }
 
-LONG CTabCtrl::InsertItem(int item, const char* text)
+void CTabCtrl::InsertItem(int item, const char* text)
 {
     TCITEMA tab{};
     tab.mask = TCIF_TEXT;
     tab.pszText = const_cast<LPSTR>(text);
-    return static_cast<LONG>(SendMessage(TCM_INSERTITEMA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&tab)));
+    SendMessage(TCM_INSERTITEMA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&tab));
 }
 
-int CListCtrl::InsertItem(const LVITEMA* item)
-{
-    return static_cast<int>(SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)));
-}
+void CListCtrl::InsertItem(const LVITEMA* item) { SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)); }
 
-CImageList* CListCtrl::SetImageList(CImageList* list, int kind)
+void CListCtrl::SetImageList(CImageList* list, int kind)
 {
     SendMessage(LVM_SETIMAGELIST, static_cast<WPARAM>(kind), reinterpret_cast<LPARAM>(list->m_hImageList));
     if (list->m_hImageList != nullptr && !(Windows().GetWindowStyle(m_hWnd) & LVS_SHAREIMAGELISTS)) list->HandOver();
-    return list;
 }
 
-DWORD CListCtrl::SetExtendedStyle(DWORD exStyle)
+void CListCtrl::SetExtendedStyle(DWORD exStyle)
 {
     // A change mask of 0 sets every extended-style bit from exStyle.
-    return static_cast<DWORD>(SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(exStyle)));
+    SendMessage(LVM_SETEXTENDEDLISTVIEWSTYLE, 0, static_cast<LPARAM>(exStyle));
 }
 
 int CListCtrl::GetCountPerPage() const { return static_cast<int>(SendMessage(LVM_GETCOUNTPERPAGE)); }
 
-BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask)
+void CListCtrl::SetItemState(int item, UINT state, UINT mask)
 {
     LVITEMA change{};
     change.state = state;
     change.stateMask = mask;
-    return static_cast<BOOL>(SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&change)));
+    SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&change));
 }
 
-DWORD CListCtrl::SetIconSpacing(int cx, int cy)
-{
-    return static_cast<DWORD>(SendMessage(LVM_SETICONSPACING, 0, MAKELPARAM(cx, cy)));
-}
+void CListCtrl::SetIconSpacing(int cx, int cy) { SendMessage(LVM_SETICONSPACING, 0, MAKELPARAM(cx, cy)); }
 
 int CListBox::InsertString(int index, const char* text)
 {
     return static_cast<int>(SendMessage(LB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text)));
 }
 
-int CListBox::SetItemData(int index, DWORD_PTR data)
+void CListBox::SetItemData(int index, DWORD_PTR data)
 {
-    return static_cast<int>(SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data)));
+    SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(data));
 }
 
 DWORD_PTR CListBox::GetItemData(int index) const
@@ -319,7 +306,7 @@ DWORD_PTR CListBox::GetItemData(int index) const
     return static_cast<DWORD_PTR>(SendMessage(LB_GETITEMDATA, static_cast<WPARAM>(index)));
 }
 
-int CListBox::SetCurSel(int index) { return static_cast<int>(SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index))); }
+void CListBox::SetCurSel(int index) { SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index)); }
 int CListBox::GetCurSel() const { return static_cast<int>(SendMessage(LB_GETCURSEL)); }
 int CListBox::GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT)); }
 
@@ -341,7 +328,7 @@ CPaintDC::CPaintDC(CWnd* window) : m_window(window), m_paint{}
 
 CPaintDC::~CPaintDC() { Windows().EndPaint(m_window->m_hWnd, &m_paint); }
 
-BOOL CPaintDC::DrawIcon(int x, int y, HICON icon) { return Windows().DrawIcon(m_hDC, x, y, icon); }
+void CPaintDC::DrawIcon(int x, int y, HICON icon) { Windows().DrawIcon(m_hDC, x, y, icon); }
 
 int AfxGetSystemMetrics(int index) { return Windows().GetSystemMetrics(index); }
 
@@ -391,11 +378,6 @@ void CWinApp::EndWaitCursor()
 }
 
 CWinApp* AfxGetApp() { return currentApp; }
-
-// MFC prepares its OLE container support here. No dialog of ours hosts an
-// ActiveX control, and plain Win32 dialogs need nothing prepared, so there is
-// nothing to do; the call keeps start-up reading as the program's own steps.
-void AfxEnableControlContainer() {}
 
 int AfxMessageBox(const char* text, UINT type)
 {

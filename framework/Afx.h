@@ -119,17 +119,19 @@ public:
 
     virtual BOOL PreTranslateMessage(MSG* msg);
     virtual void DoDataExchange(CDataExchange* dx);
-    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // Our exchanges validate nothing: one that runs out of memory only
+    // leaves a text unexchanged.
+    void UpdateData(BOOL saveAndValidate = TRUE);
 
-    BOOL ShowWindow(int cmdShow);
-    BOOL UpdateWindow();
+    void ShowWindow(int cmdShow);
+    void UpdateWindow();
     BOOL IsIconic() const;
-    BOOL EnableWindow(BOOL enable = TRUE);
+    void EnableWindow(BOOL enable = TRUE);
     void SetWindowText(const std::string& text);
     std::string GetWindowText() const;
-    CWnd* SetFocus();
+    void SetFocus();
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
-    BOOL PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    void PostMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) const;
     void GetClientRect(RECT* rect) const;
     // A wrapper of the child control with that id, owned by this window.
     CWnd* GetDlgItem(int id);
@@ -235,25 +237,25 @@ private:
 
 class CTabCtrl : public CWnd {
 public:
-    LONG InsertItem(int item, const char* text);
+    void InsertItem(int item, const char* text);
 };
 
 class CListCtrl : public CWnd {
 public:
-    int InsertItem(const LVITEMA* item);
-    CImageList* SetImageList(CImageList* list, int kind);
-    DWORD SetExtendedStyle(DWORD exStyle);
+    void InsertItem(const LVITEMA* item);
+    void SetImageList(CImageList* list, int kind);
+    void SetExtendedStyle(DWORD exStyle);
     int GetCountPerPage() const;
-    BOOL SetItemState(int item, UINT state, UINT mask);
-    DWORD SetIconSpacing(int cx, int cy);
+    void SetItemState(int item, UINT state, UINT mask);
+    void SetIconSpacing(int cx, int cy);
 };
 
 class CListBox : public CWnd {
 public:
     int InsertString(int index, const char* text);
-    int SetItemData(int index, DWORD_PTR data);
+    void SetItemData(int index, DWORD_PTR data);
     DWORD_PTR GetItemData(int index) const;
-    int SetCurSel(int index);
+    void SetCurSel(int index);
     int GetCurSel() const;
     int GetCount() const;
     std::string GetText(int index) const;
@@ -268,7 +270,7 @@ public:
     ~CPaintDC();
     CPaintDC(const CPaintDC&) = delete;
     CPaintDC& operator=(const CPaintDC&) = delete;
-    BOOL DrawIcon(int x, int y, HICON icon);
+    void DrawIcon(int x, int y, HICON icon);
     HDC m_hDC;
 
 private:
@@ -309,7 +311,6 @@ private:
 };
 
 CWinApp* AfxGetApp();
-void AfxEnableControlContainer();
 // A box captioned with the application's name; errors get the exclamation icon.
 int AfxMessageBox(const char* text, UINT type = MB_OK);
 // The framework's entry: names the application, runs InitInstance, and the

@@ -28,7 +28,7 @@ const MessageMap* CPortSelection::GetMessageMap() const
 
 void CPortSelection::DoDataExchange(CDataExchange* dx)
 {
-    CDialog::DoDataExchange(dx);
+    // The base exchange has nothing to exchange.
     DDX_Control(dx, IDC_PORT_LIST, m_portList);
     DDX_Text(dx, IDC_CURRENT_PORT, m_currentPort);
 }

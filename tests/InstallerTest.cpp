@@ -38,6 +38,7 @@ protected:
         installer.RunInstallation();
         installer.ReportOutcome();
         printerName = installer.PrinterName;
+        outcome = installer.OutcomeMessage;
     }
 
     std::string Dir() const { return machine.spooler.driverDirectory; }
@@ -55,6 +56,7 @@ protected:
     }
 
     std::string printerName;
+    std::string outcome;  // the installer's own record of the success text
 };
 
 TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBox)
@@ -111,6 +113,7 @@ TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBo
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(Describe(screen.boxes[0]),
               Describe({nullptr, kModel + kWithMonitor, SetupCaption, MB_OK | MB_ICONINFORMATION, 0, 0}));
+    EXPECT_EQ(outcome, kModel + kWithMonitor);
 }
 
 TEST_F(Installation, TheDriverRecordNamesTheUnidrvFilesTheDateAndTheVersion)
@@ -156,6 +159,7 @@ TEST_F(Installation, AnExistingQueueAndCopyOneGiveCopyTwoWithoutTheStatusMonitor
     EXPECT_EQ(machine.spooler.infStore.size(), 1u);
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + " (Copy 2)" + kDriverOnly});
+    EXPECT_EQ(outcome, kModel + " (Copy 2)" + kDriverOnly);
 }
 
 TEST_F(Installation, APortThatAppearsAfterAFewWaitsGetsTheQueue)
@@ -346,6 +350,13 @@ TEST_F(ProgramsFolder, AValueOnAnotherDriveGivesTheGroupOnThatDrive)
     Install();
     EXPECT_EQ(record.CallsOf("CreateDirectoryA").at(0).arguments, "\"D" + kAllUsersPrograms + "\\Corvantis\"");
     EXPECT_TRUE(machine.files.FileExists(Shortcut('D')));
+    // One that just fits the 91-byte buffer, its NUL included.
+    SetPrograms(REG_SZ, "F:\\" + std::string(87, 'x') + '\0');
+    machine.files.AddFolder("F" + kAllUsersPrograms);
+    CInstaller fits;
+    ASSERT_TRUE(fits.QueryDriverDirectory());
+    fits.CreateStartMenuShortcut();
+    EXPECT_EQ(record.CallsOf("CreateDirectoryA").back().arguments, "\"F" + kAllUsersPrograms + "\\Corvantis\"");
     // A drive letter in lower case is a drive letter too.
     SetPrograms(REG_SZ, std::string("e:\\Profiles\\Admin\\Start Menu\\Programs") + '\0');
     machine.files.AddFolder("e" + kAllUsersPrograms);
@@ -367,6 +378,7 @@ TEST_F(ProgramsFolder, AnUnusableValueGivesTheSystemDrive)
         {"no data at all", REG_SZ, std::string()},
         {"not a string", REG_DWORD, std::string("D\0\0\0", 4)},
         {"longer than its buffer", REG_SZ, "D:\\" + std::string(100, 'x') + '\0'},
+        {"a byte longer than its 91-byte buffer", REG_SZ, "D:\\" + std::string(88, 'x') + '\0'},
         {"no drive letter", REG_SZ, std::string("\\\\server\\share") + '\0'},
     };
     machine.process.windowsDirectory = "E:\\Windows";

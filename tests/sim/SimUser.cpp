@@ -118,7 +118,15 @@ void SimUser::Perform(const SimAction& action)
     if (action.kind == SimAction::Mouse) {
         SimWindow* dialog = m_windows.Dialog(action.id);
         if (dialog == nullptr || dialog->destroyed) throw std::logic_error("no dialog to move the mouse over");
-        m_windows.SendMessageA(dialog->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(dialog->hwnd), 1);
+        // Over one of its controls: the control's default processing asks the
+        // dialog first, and sets its own class's cursor (not the wait
+        // cursor) unless the dialog answers TRUE.
+        HWND control = nullptr;
+        for (HWND child : m_windows.ChildrenOf(dialog->hwnd))
+            if (control == nullptr && m_windows.Checked(child).visible) control = child;
+        if (control == nullptr) control = dialog->hwnd;
+        LRESULT halted = m_windows.SendMessageA(dialog->hwnd, WM_SETCURSOR, reinterpret_cast<WPARAM>(control), 1);
+        if (halted == FALSE && control != dialog->hwnd) m_windows.SetWaitCursor(false);
         return;
     }
 

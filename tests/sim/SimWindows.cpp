@@ -153,6 +153,14 @@ SimWindow& SimWindows::Checked(HWND hwnd)
     return *window;
 }
 
+std::vector<HWND> SimWindows::ChildrenOf(HWND dialog) const
+{
+    std::vector<HWND> children;
+    for (const auto& [handle, window] : m_windows)
+        if (window.parent == dialog && window.target == nullptr && !window.destroyed) children.push_back(window.hwnd);
+    return children;
+}
+
 SimWindow* SimWindows::Dialog(int templateId)
 {
     SimWindow* newest = nullptr;

@@ -117,6 +117,8 @@ public:
     // The window, when it is one that has not been destroyed; otherwise none,
     // with ERROR_INVALID_WINDOW_HANDLE for the caller, as Windows answers.
     SimWindow* Live(HWND hwnd);
+    // The controls of a dialog that are there, in the template's order.
+    std::vector<HWND> ChildrenOf(HWND dialog) const;
     // The window that has the keyboard focus (the thread's), if any.
     HWND Focus() const { return m_focus; }
     // The dialog that has the user's attention: the topmost visible, enabled one.
