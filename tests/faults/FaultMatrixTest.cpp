@@ -260,6 +260,7 @@ struct SetupRun {
     std::string chosenPort;
     std::set<int> answers;  // what the user answered, each once
     bool okCancelBox = false;
+    std::vector<std::string> stdoutLines;  // the diagnostic lines, in order
 };
 
 void LogRefusal(void* record) { static_cast<SimCallRecord*>(record)->Log("allocation refused"); }
@@ -305,6 +306,7 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     run.allocations = program.made;
     run.boxes = machine.windows.boxes;
     run.events = machine.record.events;
+    for (const SimCall& call : machine.record.CallsOf("WriteStdout")) run.stdoutLines.push_back(call.arguments);
     run.fired = machine.record.fired;
     for (const SimCall& call : machine.record.calls) {
         int number = ++run.calls[call.operation];
@@ -468,6 +470,18 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
         for (const SimMessageBox& box : run.boxes) told |= box.text.find("while port enumeration") != std::string::npos;
         if (failed != told && !boxRefused)
             problem(failed ? "a failed port enumeration without its box" : "the enumeration's box without a failure");
+    }
+    // The sizing's diagnostics: "Can't get memory for new data buffer"
+    // follows the line that announced the buffer exactly when its
+    // allocation was refused.
+    for (size_t i = 0, line = 0; i < events.size(); ++i) {
+        if (events[i].what != "WriteStdout" || line >= run.stdoutLines.size()) continue;
+        const std::string& text = run.stdoutLines[line++];
+        if (text.rfind("Allocating a buffer of size ", 0) != 0) continue;
+        bool refused = i + 1 < events.size() && events[i + 1].what == "allocation refused";
+        bool told = line < run.stdoutLines.size() && run.stdoutLines[line] == "Can't get memory for new data buffer\n";
+        if (refused != told)
+            problem(refused ? "a refused buffer without its diagnostic line" : "the diagnostic line without a refusal");
     }
     if (outcomes.size() > 1) problem(std::to_string(outcomes.size()) + " outcome boxes");
     if (installerRan && outcomes.size() + lookups != 1 && !boxRefused)
