@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Builds the release of a maker's package that cannot install as it should,
+and checks what the build says.
+
+    check_release_refusal.py SOURCE_DIR WORK_DIR missing|catalog
+
+missing: the package lacks unidrv.dll. Building the package target must
+    fail, naming unidrv.dll and the step of setup that needs it and no other
+    file, and lay out no release.
+catalog: the package is complete and carries a catalog (.CAT). Its check
+    must pass with a warning that names the catalog and says that Setup.exe
+    does not copy it. (The rest of the package target is the release build
+    that the test command makes anyway; it is not made again here.)
+
+The package is our sample's files, with stand-in bytes for the programs, in
+WORK_DIR/package; WORK_DIR/build is a win64 tree configured for it.
+"""
+import os
+import shutil
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from check_package import REGISTRATION, STATUS_MONITOR, STATUS_MONITOR_FOLDER, UNINSTALLER, required  # noqa: E402
+
+
+def lay_out(source, package, leave_out=(), add=()):
+    shutil.rmtree(package, ignore_errors=True)
+    os.makedirs(os.path.join(package, STATUS_MONITOR_FOLDER))
+    for name in os.listdir(os.path.join(source, "e2e", "package")):
+        if name not in leave_out:
+            shutil.copy(os.path.join(source, "e2e", "package", name), package)
+    for path in (UNINSTALLER, os.path.join(STATUS_MONITOR_FOLDER, STATUS_MONITOR)) + tuple(add):
+        with open(os.path.join(package, path), "wb") as file:
+            file.write(b"stand-in\n")
+
+
+def main():
+    source, work, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
+    package, build = os.path.join(work, "package"), os.path.join(work, "build")
+    if case == "missing":
+        lay_out(source, package, leave_out=("unidrv.dll",))
+        target = "package"
+    else:
+        lay_out(source, package, add=("CORVEX_ESCP.CAT",))
+        target = "package_check"
+    shutil.rmtree(build, ignore_errors=True)
+    subprocess.run(["cmake", "-S", source, "-B", build, "-G", "Ninja", "--toolchain",
+                    os.path.join(source, "cmake", "mingw-x86_64.cmake"), "-DCMAKE_BUILD_TYPE=Release",
+                    "-DSETUP_PACKAGE_DIR=" + package], check=True, stdout=subprocess.DEVNULL)
+    result = subprocess.run(["cmake", "--build", build, "--target", target], capture_output=True, text=True)
+    output = result.stdout + result.stderr
+    print(output)
+
+    failed = 0
+
+    def check(name, condition):
+        nonlocal failed
+        print(("ok - " if condition else "not ok - ") + name)
+        failed += 0 if condition else 1
+
+    if case == "missing":
+        check("the build fails", result.returncode != 0)
+        check("it names unidrv.dll with the driver registration", "unidrv.dll is missing: " in output and
+              REGISTRATION in output)
+        others = [path for path, _ in required() if path != "unidrv.dll" and
+                  "%s is missing" % path.replace("/", "\\") in output]
+        check("it names no file that is there", not others)
+        check("no release is laid out", not os.path.exists(os.path.join(build, "Corvex-Setup-x64.zip")) and
+              not os.path.exists(os.path.join(build, "release")))
+    else:
+        check("the check passes", result.returncode == 0)
+        check("a warning names the catalog and says that Setup.exe does not copy it",
+              any(line.startswith("warning: ") and "CORVEX_ESCP.CAT: Setup.exe does not copy it" in line
+                  for line in output.splitlines()))
+    print("%d failed" % failed)
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
