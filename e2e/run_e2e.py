@@ -327,11 +327,21 @@ def registry_section(path, key):
 
 
 def multi_string(value):
-    """A REG_MULTI_SZ as Wine writes it: hex(7): UTF-16 bytes, its strings up to the empty one."""
-    if not value or not value.startswith("hex(7):"):
+    """A REG_MULTI_SZ as Wine writes it, its strings up to the empty one:
+    str(7):"a\\0b\\0" (escaped as in a REG_SZ), or hex(7): its UTF-16 bytes."""
+    if value and value.startswith('str(7):"') and value.endswith('"'):
+        text, escaped = [], iter(value[len('str(7):"'):-1])
+        for character in escaped:
+            if character == "\\":
+                character = next(escaped, "")
+                character = "\0" if character == "0" else character
+            text.append(character)
+        text = "".join(text)
+    elif value and value.startswith("hex(7):"):
+        text = bytes(int(byte, 16) for byte in value[len("hex(7):"):].split(",") if byte).decode("utf-16-le")
+    else:
         return []
-    data = bytes(int(byte, 16) for byte in value[len("hex(7):"):].split(",") if byte)
-    return data.decode("utf-16-le").split("\0\0")[0].split("\0")
+    return text.split("\0\0")[0].rstrip("\0").split("\0") if text.strip("\0") else []
 
 
 def string(value):
