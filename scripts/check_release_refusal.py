@@ -4,10 +4,12 @@ and checks what the build says.
 
     check_release_refusal.py SOURCE_DIR WORK_DIR missing|catalog
 
-missing: the package lacks unidrv.dll. Building the package target must
-    fail, naming unidrv.dll and the step of setup that needs it and no other
-    file, and lay out no release.
-catalog: the package is complete and carries a catalog (.CAT). Its check
+missing: the package lacks unidrv.dll and holds a Setup.exe of its own.
+    Building the package target must fail, naming unidrv.dll and the step
+    of setup that needs it and no other missing file, refusing the
+    Setup.exe (it would replace the release's own), and lay out no release.
+catalog: the package is complete, one of its names in other letter case
+    (Windows' names ignore case), and it carries a catalog (.CAT). Its check
     must pass with a warning that names the catalog and says that Setup.exe
     does not copy it. (The rest of the package target is the release build
     that the test command makes anyway; it is not made again here.)
@@ -24,12 +26,13 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_package import REGISTRATION, STATUS_MONITOR, STATUS_MONITOR_FOLDER, UNINSTALLER, required  # noqa: E402
 
 
-def lay_out(source, package, leave_out=(), add=()):
+def lay_out(source, package, leave_out=(), add=(), renamed=None):
     shutil.rmtree(package, ignore_errors=True)
     os.makedirs(os.path.join(package, STATUS_MONITOR_FOLDER))
     for name in os.listdir(os.path.join(source, "e2e", "package")):
         if name not in leave_out:
-            shutil.copy(os.path.join(source, "e2e", "package", name), package)
+            shutil.copy(os.path.join(source, "e2e", "package", name),
+                        os.path.join(package, name.upper() if name == renamed else name))
     for path in (UNINSTALLER, os.path.join(STATUS_MONITOR_FOLDER, STATUS_MONITOR)) + tuple(add):
         with open(os.path.join(package, path), "wb") as file:
             file.write(b"stand-in\n")
@@ -39,10 +42,10 @@ def main():
     source, work, case = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3]
     package, build = os.path.join(work, "package"), os.path.join(work, "build")
     if case == "missing":
-        lay_out(source, package, leave_out=("unidrv.dll",))
+        lay_out(source, package, leave_out=("unidrv.dll",), add=("Setup.exe",))
         target = "package"
     else:
-        lay_out(source, package, add=("CORVEX_ESCP.CAT",))
+        lay_out(source, package, add=("CORVEX_ESCP.CAT",), renamed="stdnames.gpd")
         target = "package_check"
     shutil.rmtree(build, ignore_errors=True)
     subprocess.run(["cmake", "-S", source, "-B", build, "-G", "Ninja", "--toolchain",
@@ -65,7 +68,8 @@ def main():
               REGISTRATION in output)
         others = [path for path, _ in required() if path != "unidrv.dll" and
                   "%s is missing" % path.replace("/", "\\") in output]
-        check("it names no file that is there", not others)
+        check("it names no other file as missing", not others)
+        check("it refuses the package's own Setup.exe", "Setup.exe: the release puts its own Setup.exe" in output)
         check("no release is laid out", not os.path.exists(os.path.join(build, "Corvex-Setup-x64.zip")) and
               not os.path.exists(os.path.join(build, "release")))
     else:
