@@ -4,10 +4,11 @@
 # sanitizer build and the fuzzing targets (clang, libFuzzer), then runs the
 # native scenario tests (plain and under AddressSanitizer and
 # UndefinedBehaviorSanitizer), each fuzzing target for a minute, the static
-# checks of both Setup.exe, the x64 build again from a copy of the tree in
-# another folder (it must give the same bytes) and the signing steps in that
+# checks of both Setup.exe and their release zips, the release's refusal of a
+# package that cannot install, both builds again from a copy of the tree in
+# another folder (they must give the same bytes) and the signing steps in that
 # copy, and the end-to-end runs under Wine on Xvfb. It ends with the tests
-# that were skipped and why.
+# that were skipped and why (docs/testing.md describes every check).
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
