@@ -63,9 +63,10 @@ def main():
             os.path.join(rebuilt, "unsigned", "Setup.exe"))
         checks.check("%s: the linker's Setup.exe is byte-identical (sha256 %s)" % (preset, digest(linked_again)),
                      linked == linked_again, "%s against %s" % (digest(linked), digest(linked_again)))
+        sides = ("first build", "second build")
         compare_executables(checks, preset + ": Setup.exe", read(os.path.join(build, "Setup.exe")),
-                            read(os.path.join(rebuilt, "Setup.exe")))
-        compare_zips(checks, os.path.join(build, ZIPS[preset]), os.path.join(rebuilt, ZIPS[preset]))
+                            read(os.path.join(rebuilt, "Setup.exe")), sides)
+        compare_zips(checks, os.path.join(build, ZIPS[preset]), os.path.join(rebuilt, ZIPS[preset]), sides)
         for name, folder in (("built", build), ("built again", rebuilt)):
             for file in ("Setup.exe", ZIPS[preset]):
                 print("%s: sha256 %s %s/%s" % (preset, digest(read(os.path.join(folder, file))), name, file))

@@ -63,13 +63,13 @@ def is_setup(name):
     return name == "Setup.exe" or name.endswith("/Setup.exe")
 
 
-def compare_executables(checks, what, published, rebuilt):
+def compare_executables(checks, what, published, rebuilt, sides=("published", "rebuilt")):
     """Two Setup.exe, each without its signature, byte for byte."""
-    signed = [side for side, data in (("published", published), ("rebuilt", rebuilt)) if has_signature(data)]
+    signed = [side for side, data in zip(sides, (published, rebuilt)) if has_signature(data)]
     published, rebuilt = without_signature(published), without_signature(rebuilt)
-    checks.check("%s: the same bytes%s (sha256 %s)" % (what, " once the signature of %s is removed" %
-                                                       " and ".join(signed) if signed else "", digest(rebuilt)),
-                 published == rebuilt, "published %s, rebuilt %s" % (digest(published), digest(rebuilt)))
+    checks.check("%s: the same bytes%s (sha256 %s)" % (what, " once signatures are removed (signed: %s)" %
+                                                       ", ".join(signed) if signed else "", digest(rebuilt)),
+                 published == rebuilt, "%s %s, %s %s" % (sides[0], digest(published), sides[1], digest(rebuilt)))
     return bool(signed)
 
 
@@ -84,7 +84,7 @@ def entries(archive, unsigned):
     return found
 
 
-def compare_zips(checks, published_path, rebuilt_path):
+def compare_zips(checks, published_path, rebuilt_path, sides=("published", "rebuilt")):
     with open(published_path, "rb") as file:
         published_bytes = file.read()
     with open(rebuilt_path, "rb") as file:
@@ -105,23 +105,23 @@ def compare_zips(checks, published_path, rebuilt_path):
                          ", ".join("%s %r against %r" % (f, getattr(info, f), getattr(other, f)) for f in differing))
             data, other_data = published.read(info), rebuilt.read(other)
             if is_setup(info.filename):
-                any_signed |= compare_executables(checks, info.filename, data, other_data)
+                any_signed |= compare_executables(checks, info.filename, data, other_data, sides)
             else:
                 checks.check("%s: the same bytes" % info.filename, data == other_data)
         # Written again from its own entries, each zip gives its own bytes:
         # nothing of it lies outside what is compared next.
-        for side, archive, raw in (("published", published, published_bytes), ("rebuilt", rebuilt, rebuilt_bytes)):
-            checks.check("the %s zip is exactly its entries as make_zip.py writes them" % side,
+        for side, archive, raw in ((sides[0], published, published_bytes), (sides[1], rebuilt, rebuilt_bytes)):
+            checks.check("%s: the zip is exactly its entries as make_zip.py writes them" % side,
                          zip_bytes(entries(archive, unsigned=False)) == raw)
         if any_signed:
             published_unsigned = zip_bytes(entries(published, unsigned=True))
             rebuilt_unsigned = zip_bytes(entries(rebuilt, unsigned=True))
             checks.check("the zips are byte-identical once Setup.exe's signature is removed (sha256 %s)" %
                          digest(rebuilt_unsigned), published_unsigned == rebuilt_unsigned,
-                         "published %s" % digest(published_unsigned))
+                         "%s %s" % (sides[0], digest(published_unsigned)))
         else:
             checks.check("the zips are byte-identical (sha256 %s)" % digest(rebuilt_bytes),
-                         published_bytes == rebuilt_bytes, "published %s" % digest(published_bytes))
+                         published_bytes == rebuilt_bytes, "%s %s" % (sides[0], digest(published_bytes)))
 
 
 def main():
