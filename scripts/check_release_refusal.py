@@ -9,9 +9,9 @@ missing: the package lacks unidrv.dll and holds a Setup.exe of its own.
     of setup that needs it and no other missing file, refusing the
     Setup.exe (it would replace the release's own), and lay out no release.
 catalog: the package is complete, one of its names in other letter case
-    (Windows' names ignore case), and it carries a catalog (.CAT). Its check
-    must pass with a warning that names the catalog and says that Setup.exe
-    does not copy it. (The rest of the package target is the release build
+    (Windows' names ignore case), and it carries a catalog (.CAT), a folder
+    of its own and a second file in STM. Its check must pass with a warning
+    for each, naming it and saying that Setup.exe does not copy it. (The rest of the package target is the release build
     that the test command makes anyway; it is not made again here.)
 
 The package is our sample's files, with stand-in bytes for the programs, in
@@ -29,6 +29,8 @@ from check_package import REGISTRATION, STATUS_MONITOR, STATUS_MONITOR_FOLDER, U
 def lay_out(source, package, leave_out=(), add=(), renamed=None):
     shutil.rmtree(package, ignore_errors=True)
     os.makedirs(os.path.join(package, STATUS_MONITOR_FOLDER))
+    for path in add:
+        os.makedirs(os.path.join(package, os.path.dirname(path)), exist_ok=True)
     for name in os.listdir(os.path.join(source, "e2e", "package")):
         if name not in leave_out:
             shutil.copy(os.path.join(source, "e2e", "package", name),
@@ -45,7 +47,7 @@ def main():
         lay_out(source, package, leave_out=("unidrv.dll",), add=("Setup.exe",))
         target = "package"
     else:
-        lay_out(source, package, add=("CORVEX_ESCP.CAT",), renamed="stdnames.gpd")
+        lay_out(source, package, add=("CORVEX_ESCP.CAT", "Manuals/QL70.pdf", "STM/Monitor.ini"), renamed="stdnames.gpd")
         target = "package_check"
     shutil.rmtree(build, ignore_errors=True)
     subprocess.run(["cmake", "-S", source, "-B", build, "-G", "Ninja", "--toolchain",
@@ -74,9 +76,13 @@ def main():
               not os.path.exists(os.path.join(build, "release")))
     else:
         check("the check passes", result.returncode == 0)
-        check("a warning names the catalog and says that Setup.exe does not copy it",
-              any(line.startswith("warning: ") and "CORVEX_ESCP.CAT: Setup.exe does not copy it" in line
-                  for line in output.splitlines()))
+        warnings = [line for line in output.splitlines() if line.startswith("warning: ")]
+        for name, text in (("the catalog", "CORVEX_ESCP.CAT: Setup.exe does not copy it"),
+                           ("the folder", "Manuals/: Setup.exe does not copy this folder"),
+                           ("the file beside the status monitor", "STM/Monitor.ini: Setup.exe does not copy it")):
+            check("a warning names %s and says that Setup.exe does not copy it" % name,
+                  any(text in line for line in warnings))
+        check("no other warning", len(warnings) == 3)
     print("%d failed" % failed)
     return 1 if failed else 0
 
