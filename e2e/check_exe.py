@@ -7,18 +7,21 @@ import re
 import struct
 import subprocess
 import sys
+import xml.etree.ElementTree as ElementTree
 
 # DLLs that the system always maps from its own directory (KnownDLLs), so that
 # none can be planted beside the program.
 KNOWN_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "setupapi.dll",
               "msvcrt.dll"}
-# The manifest's supportedOS entries Setup.exe may claim: Vista and 7. A
-# program that claims none beyond 7 is told 6.2 by Windows 8, 8.1, 10 and 11,
-# so its check for major version 6 lets it run there; claiming Windows 8.1 or
-# 10 would make those systems report 6.3 or 10.0, and claiming 10 would make
-# setup refuse every current Windows.
-SUPPORTED_OS_ALLOWED = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista",
-                        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7"}
+# The manifest's supportedOS entries: Setup.exe declares exactly Vista and 7,
+# the systems it was made for. Without them Windows 7 and later treat it as a
+# Vista program (the Program Compatibility Assistant among what that brings);
+# with Windows 8.1 or 10 declared, those systems would report 6.3 or 10.0 and
+# setup would refuse every current Windows. A program that declares none
+# beyond 7 is told 6.2 by Windows 8, 8.1, 10 and 11.
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}": "Vista",
+                "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "7"}
+COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
 TOOLS = {"x86": ("i686-w64-mingw32-objdump", "pei-i386"), "x64": ("x86_64-w64-mingw32-objdump", "pei-x86-64")}
 
 
@@ -170,10 +173,19 @@ def main():
     check("the manifest resource asks for elevation", 'level="requireAdministrator"' in manifest, manifest[:200])
     check("the manifest resource asks for common controls 6",
           re.search(r'name="Microsoft\.Windows\.Common-Controls"\s+version="6\.0\.0\.0"', manifest) is not None)
-    claimed = re.findall(r'<supportedOS\s+Id="([^"]*)"', manifest)
+    try:
+        root = ElementTree.fromstring(manifest.encode("utf-8"))
+    except ElementTree.ParseError as error:
+        root = ElementTree.Element("unreadable")
+        check("the manifest is well-formed XML", False, error)
+    # Every supportedOS, wherever and in whatever namespace it stands.
+    claimed = [element.get("Id", "").lower() for element in root.iter() if element.tag.endswith("supportedOS")]
+    declared = [element.get("Id", "").lower() for element in
+                root.findall("%scompatibility/%sapplication/%ssupportedOS" % ((COMPATIBILITY,) * 3))]
+    check("the manifest declares Windows Vista and 7 in its compatibility section",
+          sorted(declared) == sorted(SUPPORTED_OS), declared)
     check("the manifest claims no system beyond Windows 7 (so 8 to 11 report 6.2)",
-          all(guid.lower() in SUPPORTED_OS_ALLOWED for guid in claimed) and "supportedOS" not in
-          re.sub(r'<supportedOS\s+Id="[^"]*"', "", manifest), claimed)
+          all(guid in SUPPORTED_OS for guid in claimed), claimed)
     check("one manifest resource, in one language", manifests(data) == 1, manifests(data))
     version = version_record(data) or {}
     print("version record: %s" % version)

@@ -16,7 +16,9 @@ dialog are saved under FOLDER/screenshots (and, with --docs, the ones the
 README shows are copied there).
 """
 import argparse
+import errno
 import glob
+import ntpath
 import os
 import re
 import shutil
@@ -42,8 +44,11 @@ WINE_LOADER = {"win64": "/usr/lib/wine/wine64", "win32": "/usr/lib/wine/wine"}
 SKIPPED = 77
 IDC_MANUAL, IDC_PORT_OK = 1021, 1008
 HERE = os.path.dirname(os.path.abspath(__file__))
-PACKAGE_FILES = ["CORVEX_ESCP.INF", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll", "CORVEX.HLP"]
-STATUS_MONITOR = "QL70TILLMATE(ESCP).exe"
+sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
+from check_package import DRIVER_RECORD, STATUS_MONITOR  # noqa: E402
+
+# Our sample package: its files as they are, the programs from the build.
+PACKAGE_FILES = sorted(os.listdir(os.path.join(HERE, "package")))
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 
 
@@ -307,13 +312,36 @@ def registry_section(path, key):
     if at < 0:
         return None
     values = Values()
-    for line in text[at:].splitlines()[1:]:
+    lines = iter(text[at:].splitlines()[1:])
+    for line in lines:
         if line.startswith("["):
             break
         match = re.match(r'"((?:[^"\\]|\\.)*)"=(.*)', line)
         if match:
-            values[match.group(1).replace("\\\\", "\\")] = match.group(2)
+            value = match.group(2)
+            # Long binary values go on over lines that end in a backslash.
+            while value.startswith("hex") and value.endswith("\\"):
+                value = value[:-1] + next(lines, "").strip()
+            values[match.group(1).replace("\\\\", "\\")] = value
     return values
+
+
+def multi_string(value):
+    """A REG_MULTI_SZ as Wine writes it, its strings up to the empty one:
+    str(7):"a\\0b\\0" (escaped as in a REG_SZ), or hex(7): its UTF-16 bytes."""
+    if value and value.startswith('str(7):"') and value.endswith('"'):
+        text, escaped = [], iter(value[len('str(7):"'):-1])
+        for character in escaped:
+            if character == "\\":
+                character = next(escaped, "")
+                character = "\0" if character == "0" else character
+            text.append(character)
+        text = "".join(text)
+    elif value and value.startswith("hex(7):"):
+        text = bytes(int(byte, 16) for byte in value[len("hex(7):"):].split(",") if byte).decode("utf-16-le")
+    else:
+        return []
+    return text.split("\0\0")[0].rstrip("\0").split("\0") if text.strip("\0") else []
 
 
 def string(value):
@@ -337,8 +365,11 @@ def what_setup_left(wine):
     versioned = os.path.join(drivers, "3")
     driver = wine.system_reg(r"System\CurrentControlSet\Control\Print\Environments" + "\\" + ENVIRONMENT[wine.arch]
                              + r"\Drivers\Version-3" + "\\" + MODEL) or {}
+    # The record as the spooler keeps it: file names (Wine) or full paths.
+    named = [string(driver.get(value, "")) for value in ("Driver", "Data File", "Configuration File", "Help File")]
     return {
         "driver data file": string(driver.get("Data File", "")),
+        "driver record": [ntpath.basename(name) for name in named + multi_string(driver.get("Dependent Files"))],
         "staged": staged_files(wine),
         "driver files": sorted(os.listdir(versioned)) if os.path.isdir(versioned) else [],
         "queue": queue,
@@ -360,9 +391,17 @@ def check_installation(wine, report, port, label):
     expected = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
     report.check(label + ": the package lies in the driver directory", expected <= left["staged"],
                  "missing %s" % sorted(expected - left["staged"]))
-    report.check(label + ": the driver's files lie in drivers\\%s\\3" % wine.driver_folder,
-                 {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= {name.lower() for name in left["driver files"]},
-                 left["driver files"])
+    # The record that Setup.exe registered is the one the release check holds
+    # a package to (scripts/check_package.py); each of its files must have
+    # reached the version folder, which Wine's spooler, unlike Windows',
+    # does not insist on.
+    record = [name.lower() for name in left["driver record"]]
+    report.equal(label + ": the registered driver record names the files the release check requires",
+                 (record[:4], sorted(set(record))), ([name.lower() for name in DRIVER_RECORD[:4]],
+                                                     sorted({name.lower() for name in DRIVER_RECORD})))
+    versioned = {name.lower() for name in left["driver files"]}
+    report.check(label + ": every file of the driver record lies in drivers\\%s\\3" % wine.driver_folder,
+                 bool(record) and set(record) <= versioned, "missing %s" % sorted(set(record) - versioned))
     report.equal(label + ": the driver is registered under %s with its data file" % ENVIRONMENT[wine.arch],
                  left["driver data file"].lower(), "esc_qrt_bill.gpd")
     queue = left["queue"] or {}
@@ -744,17 +783,38 @@ def run_demo(wine, interactive):
 def why_no_32_bit_programs():
     """Why 32-bit Windows programs cannot run on this machine, or None. Wine
     runs them with its 32-bit loader, a Linux i386 program (also for WOW64 in
-    a 64-bit prefix): it needs wine32 and a kernel that starts i386 programs."""
+    a 64-bit prefix), so the kernel must start i386 programs. That is the one
+    reason to skip: where the kernel refuses the loader (ENOEXEC, a kernel
+    without 32-bit emulation or with ia32_emulation=off on Linux 6.7 and
+    later), no setup of this machine can run them. A loader that is missing
+    (wine32:i386 not installed), cannot be started for any other reason, or
+    fails, is a fault of the machine's setup: Failure, with its message."""
     loader = WINE_LOADER["win32"]
-    if not os.access(loader, os.X_OK):
-        return "wine32 is not installed (%s)" % loader
     try:
-        subprocess.run([loader, "--version"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        result = subprocess.run([loader, "--version"], capture_output=True, text=True, timeout=60)
     except OSError as error:
-        # ENOEXEC: a kernel without 32-bit emulation, or with it switched off
-        # (Linux 6.7 and later: ia32_emulation=off).
-        return "the kernel does not start the 32-bit loader %s: %s" % (loader, error.strerror)
+        if error.errno == errno.ENOEXEC:
+            return "the kernel does not start i386 programs: %s: %s" % (loader, error.strerror)
+        raise Failure("Wine's 32-bit loader %s cannot be started: %s (scripts/install-deps.sh installs wine32:i386)"
+                      % (loader, error.strerror)) from error
+    except subprocess.TimeoutExpired as error:
+        raise Failure("Wine's 32-bit loader %s --version did not end within 60 s" % loader) from error
+    if result.returncode != 0:
+        raise Failure("Wine's 32-bit loader %s --version: exit %d: %s" % (loader, result.returncode,
+                                                                       (result.stderr or result.stdout).strip()))
     return None
+
+
+def skip_reason(arch):
+    """For the x86 runs: why they are skipped here (printed first, for the
+    test command's list of skips), or None; Failure when they should run and
+    cannot."""
+    if arch != "x86":
+        return None
+    reason = why_no_32_bit_programs()
+    if reason:
+        print("skipped: %s" % reason, flush=True)
+    return reason
 
 
 def main():
@@ -766,12 +826,13 @@ def main():
     parser.add_argument("--demo", action="store_true", help="run the main job instead of the tests")
     args = parser.parse_args()
 
-    if args.arch == "x86":
-        reason = why_no_32_bit_programs()
-        if reason:
-            print("The x86 Setup.exe cannot run on this machine: %s." % reason, flush=True)
+    try:
+        if skip_reason(args.arch):
             # The demo cannot do its job; the tests are skipped, not passed.
             return 1 if args.demo else SKIPPED
+    except Failure as error:
+        print("not ok - the x86 Setup.exe can be started: %s" % error, flush=True)
+        return 1
     started = time.monotonic()
     interactive = args.demo and bool(os.environ.get("DISPLAY"))
     display = None if interactive else Display()

@@ -19,8 +19,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import (SKIPPED, Display, Failure, Report, Wine, registry_section, string,  # noqa: E402
-                     why_no_32_bit_programs)
+from run_e2e import (DRIVER_RECORD, SKIPPED, Display, Failure, Report, Wine, registry_section,  # noqa: E402
+                     skip_reason, string)
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
 MONITOR = "QL70TILLMATE(ESCP)"
@@ -33,9 +33,12 @@ def main():
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
 
-    if args.arch == "x86" and why_no_32_bit_programs():
-        print("The x86 build cannot run on this machine: %s." % why_no_32_bit_programs())
-        return SKIPPED
+    try:
+        if skip_reason(args.arch):
+            return SKIPPED
+    except Failure as error:
+        print("not ok - the x86 build can be started: %s" % error, flush=True)
+        return 1
     started = time.monotonic()
     display = Display()
     wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
@@ -79,9 +82,9 @@ def main():
         drivers = wine.drive_c("windows", "system32", "spool", "drivers", wine.driver_folder)
         names = {name.lower() for name in os.listdir(os.path.join(drivers, "3"))} if os.path.isdir(
             os.path.join(drivers, "3")) else set()
-        report.check("the driver's files lie in drivers\\%s\\3" % wine.driver_folder,
-                     {"esc_qrt_bill.gpd", "esc_qrt_bill.dll"} <= names,
-                     sorted(names))
+        record = {name.lower() for name in DRIVER_RECORD}
+        report.check("every file of the driver record lies in drivers\\%s\\3" % wine.driver_folder,
+                     record <= names, "missing %s" % sorted(record - names))
         report.check("the status monitor lies in the STM folder",
                      os.path.isfile(os.path.join(drivers, "STM", MONITOR + ".exe")))
         report.check("the launched status monitor left its mark",

@@ -1,17 +1,18 @@
 #!/usr/bin/env python3
 """Checks that the build is reproducible: a copy of the source tree in another
 folder, built again without a certificate, gives the same Setup.exe and the
-same release zip as the build at hand.
+same release zip as the builds at hand, for each architecture given.
 
-    check_reproducible.py SOURCE_DIR BUILD_DIR win64|win32 WORK_DIR
+    check_reproducible.py SOURCE_DIR WORK_DIR PRESET=BUILD_DIR...   (PRESET: win64, win32)
 
 SOURCE_DIR's files as git sees them (tracked and new ones, as they are in the
-working tree) are copied to WORK_DIR/tree, which is built with the same preset
-into WORK_DIR/tree/build/<preset>: another path, another time. Then the
-linker's outputs must be byte-identical, and the release zip must match as
-scripts/compare_release.py checks it (Setup.exe compared without the
-signature that BUILD_DIR's may carry). A build that found nothing to do
-proves nothing, so the copy is always built from scratch.
+working tree) are copied to WORK_DIR/tree, and each preset's package target
+is built there into WORK_DIR/tree/build/<preset>: another path, another time.
+Then, for each, the linker's Setup.exe must be byte-identical, the final
+Setup.exe byte-identical once the signatures of both are removed, and the
+release zip the same as scripts/compare_release.py checks it: entry by entry
+and whole, byte for byte once Setup.exe's signature is removed. A build that
+found nothing to do proves nothing, so the copy is always built from scratch.
 """
 import os
 import shutil
@@ -36,9 +37,14 @@ def copy_tree(source, tree):
         shutil.copy2(path, os.path.join(tree, name))
 
 
+def read(path):
+    with open(path, "rb") as file:
+        return file.read()
+
+
 def main():
-    source, build, preset, work = (os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2]), sys.argv[3],
-                                   os.path.abspath(sys.argv[4]))
+    source, work = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    builds = [(preset, os.path.abspath(folder)) for preset, _, folder in (arg.partition("=") for arg in sys.argv[3:])]
     tree = os.path.join(work, "tree")
     copy_tree(source, tree)
     env = {name: value for name, value in os.environ.items() if not name.startswith("SETUP_SIGN_")}
@@ -46,25 +52,24 @@ def main():
     if not env.get("SOURCE_DATE_EPOCH"):
         env["SOURCE_DATE_EPOCH"] = subprocess.run(["git", "-C", source, "log", "-1", "--format=%ct"],
                                                   capture_output=True, text=True, check=True).stdout.strip()
-    subprocess.run(["cmake", "--preset", preset], cwd=tree, env=env, check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", "--preset", preset, "--target", "package"], cwd=tree, env=env, check=True,
-                   stdout=subprocess.DEVNULL)
-    rebuilt = os.path.join(tree, "build", preset)
-
     checks = Checks()
-    print("built again in %s" % rebuilt)
-    with open(os.path.join(build, "unsigned", "Setup.exe"), "rb") as file:
-        linked = file.read()
-    with open(os.path.join(rebuilt, "unsigned", "Setup.exe"), "rb") as file:
-        linked_again = file.read()
-    checks.check("the linker's Setup.exe is byte-identical (sha256 %s)" % digest(linked_again), linked == linked_again,
-                 "%s against %s" % (digest(linked), digest(linked_again)))
-    with open(os.path.join(build, "Setup.exe"), "rb") as file:
-        final = file.read()
-    with open(os.path.join(rebuilt, "Setup.exe"), "rb") as file:
-        final_again = file.read()
-    compare_executables(checks, "Setup.exe", final, final_again)
-    compare_zips(checks, os.path.join(build, ZIPS[preset]), os.path.join(rebuilt, ZIPS[preset]))
+    for preset, build in builds:
+        subprocess.run(["cmake", "--preset", preset], cwd=tree, env=env, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "--build", "--preset", preset, "--target", "package"], cwd=tree, env=env,
+                       check=True, stdout=subprocess.DEVNULL)
+        rebuilt = os.path.join(tree, "build", preset)
+        print("%s: %s built again in %s" % (preset, build, rebuilt))
+        linked, linked_again = read(os.path.join(build, "unsigned", "Setup.exe")), read(
+            os.path.join(rebuilt, "unsigned", "Setup.exe"))
+        checks.check("%s: the linker's Setup.exe is byte-identical (sha256 %s)" % (preset, digest(linked_again)),
+                     linked == linked_again, "%s against %s" % (digest(linked), digest(linked_again)))
+        sides = ("first build", "second build")
+        compare_executables(checks, preset + ": Setup.exe", read(os.path.join(build, "Setup.exe")),
+                            read(os.path.join(rebuilt, "Setup.exe")), sides)
+        compare_zips(checks, os.path.join(build, ZIPS[preset]), os.path.join(rebuilt, ZIPS[preset]), sides)
+        for name, folder in (("built", build), ("built again", rebuilt)):
+            for file in ("Setup.exe", ZIPS[preset]):
+                print("%s: sha256 %s %s/%s" % (preset, digest(read(os.path.join(folder, file))), name, file))
     print("%d differences" % checks.failed)
     return 1 if checks.failed else 0
 

@@ -10,10 +10,18 @@ program itself is up to date, again with it, then unsigned again; and it signs
 the signed file once more with scripts/sign.sh. After each step the file must
 carry exactly one valid signature or none, and its contents must be the
 linker's output.
+
+"Not signed again" is judged by what any signing changes: the file's
+identity (sign.sh writes a new file and renames it over the old one) and its
+modification time, to the nanosecond. Not by its bytes: osslsigncode signing
+the same file twice within one second writes the same bytes, since the
+signature's signing time counts whole seconds. The check is shown to see a
+re-sign within the same second.
 """
 import os
 import subprocess
 import sys
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from check_reproducible import copy_tree  # noqa: E402
@@ -53,6 +61,13 @@ def main():
         with open(path, "rb") as file:
             return file.read()
 
+    def identity(path):
+        status = os.stat(path)
+        return status.st_dev, status.st_ino, status.st_mtime_ns
+
+    def signed_again(before, after):
+        return before != after
+
     def expect(step, signed):
         data = contents(setup)
         if signed:
@@ -71,11 +86,39 @@ def main():
     checks.check("then with one, the program was not linked again", os.stat(linked).st_mtime_ns == link_time,
                  output)
     expect("then built with the certificate", signed=True)
-    first_signature = contents(setup)
+    first_signing = identity(setup)
 
     build_with(signing_env)
     expect("built again with it", signed=True)
-    checks.check("built again with it, nothing was signed again", contents(setup) == first_signature)
+    checks.check("built again with it, nothing was signed again (the same file, not written since)",
+                 not signed_again(first_signing, identity(setup)), "%s, then %s" % (first_signing, identity(setup)))
+
+    # The build's step forced to sign again (its record of what it made the
+    # file from removed), right after a signing, within the same second.
+    def sign_anew():
+        os.remove(setup + ".how")
+        subprocess.run([os.path.join(source, "scripts", "sign.sh"), linked, setup], env=signing_env, check=True,
+                       stdout=subprocess.DEVNULL)
+        return identity(setup), contents(setup)
+
+    same_second = None
+    for _ in range(10):
+        # Early in a second, so that two signings fit into it.
+        deadline = time.monotonic() + 2
+        while time.time() % 1 > 0.3 and time.monotonic() < deadline:
+            time.sleep(0.01)
+        before, before_bytes = sign_anew()
+        after, after_bytes = sign_anew()
+        if before[2] // 10**9 == after[2] // 10**9:
+            same_second = (before, after, before_bytes == after_bytes)
+            break
+    checks.check("signed twice within one second", same_second is not None)
+    if same_second:
+        before, after, same_bytes = same_second
+        checks.check("a re-sign within the same second is seen as one", signed_again(before, after),
+                     "%s, then %s" % (before, after))
+        print("  (its bytes were %s the first signing's)" % ("the same as" if same_bytes else "not"))
+    expect("signed anew", signed=True)
 
     subprocess.run([os.path.join(source, "scripts", "sign.sh"), setup], env=signing_env, check=True,
                    stdout=subprocess.DEVNULL)

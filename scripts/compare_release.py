@@ -3,13 +3,16 @@
 
     compare_release.py PUBLISHED.zip REBUILT.zip
 
-The rebuild is made without a certificate, so its Setup.exe is unsigned. The
-published Setup.exe carries the maker's Authenticode signature (and a time
-stamp): it is compared with that signature removed (osslsigncode
-remove-signature), which gives back the linker's output byte for byte.
-Everything else must be the same: the entries, their order, times and
-attributes, and every other file's bytes. When neither Setup.exe is signed,
-the two zips must be byte-identical.
+Each Setup.exe is compared with the signatures of both sides removed
+(osslsigncode remove-signature, which gives back the linker's output byte for
+byte): the published one carries the maker's Authenticode signature and time
+stamp, a rebuild has none or its own. Everything else must be the same, in
+every case: the entries, their order, times and attributes, every file's
+bytes, and the zips themselves byte for byte once Setup.exe's signature is
+removed. For that, each zip must be exactly what scripts/make_zip.py writes
+from its own entries; both are then written again with Setup.exe unsigned
+and compared whole. When neither Setup.exe is signed, the zips are compared
+as they are.
 """
 import hashlib
 import os
@@ -17,6 +20,9 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_zip import zip_bytes  # noqa: E402
 
 
 def digest(data):
@@ -53,18 +59,36 @@ class Checks:
         self.failed += 0 if condition else 1
 
 
-def compare_executables(checks, what, published, rebuilt):
-    """Setup.exe as published (perhaps signed) against the unsigned rebuild."""
-    signed = has_signature(published)
-    checks.check("%s: the rebuilt one is unsigned" % what, not has_signature(rebuilt))
-    stripped = without_signature(published)
-    checks.check("%s: the same bytes%s (sha256 %s)" % (what, " once its signature is removed" if signed else "",
-                                                       digest(rebuilt)),
-                 stripped == rebuilt, "published %s, rebuilt %s" % (digest(stripped), digest(rebuilt)))
-    return signed
+def is_setup(name):
+    return name == "Setup.exe" or name.endswith("/Setup.exe")
 
 
-def compare_zips(checks, published_path, rebuilt_path):
+def compare_executables(checks, what, published, rebuilt, sides=("published", "rebuilt")):
+    """Two Setup.exe, each without its signature, byte for byte."""
+    signed = [side for side, data in zip(sides, (published, rebuilt)) if has_signature(data)]
+    published, rebuilt = without_signature(published), without_signature(rebuilt)
+    checks.check("%s: the same bytes%s (sha256 %s)" % (what, " once signatures are removed (signed: %s)" %
+                                                       ", ".join(signed) if signed else "", digest(rebuilt)),
+                 published == rebuilt, "%s %s, %s %s" % (sides[0], digest(published), sides[1], digest(rebuilt)))
+    return bool(signed)
+
+
+def entries(archive, unsigned):
+    """The zip's entries as make_zip.py takes them, Setup.exe without its signature when asked."""
+    found = []
+    for info in archive.infolist():
+        data = None if info.is_dir() else archive.read(info)
+        if unsigned and is_setup(info.filename):
+            data = without_signature(data)
+        found.append((info.filename, info.date_time, data))
+    return found
+
+
+def compare_zips(checks, published_path, rebuilt_path, sides=("published", "rebuilt")):
+    with open(published_path, "rb") as file:
+        published_bytes = file.read()
+    with open(rebuilt_path, "rb") as file:
+        rebuilt_bytes = file.read()
     with zipfile.ZipFile(published_path) as published, zipfile.ZipFile(rebuilt_path) as rebuilt:
         names = [info.filename for info in published.infolist()]
         checks.check("the same entries in the same order", names == [info.filename for info in rebuilt.infolist()],
@@ -80,17 +104,24 @@ def compare_zips(checks, published_path, rebuilt_path):
             checks.check("%s: the same time and attributes" % info.filename, not differing,
                          ", ".join("%s %r against %r" % (f, getattr(info, f), getattr(other, f)) for f in differing))
             data, other_data = published.read(info), rebuilt.read(other)
-            if info.filename.endswith("/Setup.exe"):
-                any_signed |= compare_executables(checks, info.filename, data, other_data)
+            if is_setup(info.filename):
+                any_signed |= compare_executables(checks, info.filename, data, other_data, sides)
             else:
                 checks.check("%s: the same bytes" % info.filename, data == other_data)
-    with open(published_path, "rb") as file:
-        published_bytes = file.read()
-    with open(rebuilt_path, "rb") as file:
-        rebuilt_bytes = file.read()
-    if not any_signed:
-        checks.check("the zips are byte-identical (sha256 %s)" % digest(rebuilt_bytes),
-                     published_bytes == rebuilt_bytes, "published %s" % digest(published_bytes))
+        # Written again from its own entries, each zip gives its own bytes:
+        # nothing of it lies outside what is compared next.
+        for side, archive, raw in ((sides[0], published, published_bytes), (sides[1], rebuilt, rebuilt_bytes)):
+            checks.check("%s: the zip is exactly its entries as make_zip.py writes them" % side,
+                         zip_bytes(entries(archive, unsigned=False)) == raw)
+        if any_signed:
+            published_unsigned = zip_bytes(entries(published, unsigned=True))
+            rebuilt_unsigned = zip_bytes(entries(rebuilt, unsigned=True))
+            checks.check("the zips are byte-identical once Setup.exe's signature is removed (sha256 %s)" %
+                         digest(rebuilt_unsigned), published_unsigned == rebuilt_unsigned,
+                         "%s %s" % (sides[0], digest(published_unsigned)))
+        else:
+            checks.check("the zips are byte-identical (sha256 %s)" % digest(rebuilt_bytes),
+                         published_bytes == rebuilt_bytes, "%s %s" % (sides[0], digest(published_bytes)))
 
 
 def main():

@@ -26,8 +26,15 @@ if [ ${#missing[@]} -gt 0 ] || [ "$added_i386" = 1 ]; then
     [ ${#missing[@]} -gt 0 ] && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 # Wine's 32-bit loader is a Linux i386 program: a kernel without 32-bit
-# emulation (or with ia32_emulation=off) cannot start it.
-if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
-    echo "Note: this kernel does not start 32-bit programs; the x86 Setup.exe's runs under Wine are skipped here."
+# emulation (or with ia32_emulation=off) cannot start it (exec format error),
+# and only then are the x86 Setup.exe's runs under Wine skipped. Anything else
+# that keeps the loader from running makes them fail.
+if ! loader=$(/usr/lib/wine/wine --version 2>&1); then
+    case "$loader" in
+    *"Exec format error"*)
+        echo "Note: this kernel does not start i386 programs; the x86 Setup.exe's runs under Wine are skipped here." ;;
+    *)
+        echo "Warning: Wine's 32-bit loader does not run ($loader); the x86 Setup.exe's runs under Wine will fail." ;;
+    esac
 fi
 exit 0

@@ -8,6 +8,7 @@ entries come in sorted order, folders before their contents, each with the
 same time and attributes whatever the files on disk say: the time is
 SOURCE_DATE_EPOCH when it is set, else the date of SOURCE_DIR's last commit.
 """
+import io
 import os
 import subprocess
 import sys
@@ -30,11 +31,23 @@ def source_date(source_dir):
     return int(result.stdout.strip())
 
 
-def entry(name, date_time, attributes):
-    info = zipfile.ZipInfo(name, date_time)
-    info.create_system = 0
-    info.external_attr = attributes
-    return info
+def zip_bytes(entries):
+    """The zip of (name, date_time, data) entries, in their order; data None
+    makes a folder. The same entries always give the same bytes:
+    compare_release.py rewrites a zip's entries with this to compare two."""
+    buffer = io.BytesIO()
+    with zipfile.ZipFile(buffer, "w") as archive:
+        for name, date_time, data in entries:
+            info = zipfile.ZipInfo(name, date_time)
+            info.create_system = 0
+            if data is None:
+                info.external_attr = ATTRIBUTE_DIRECTORY
+                archive.writestr(info, b"")
+            else:
+                info.external_attr = ATTRIBUTE_ARCHIVE
+                info.compress_type = zipfile.ZIP_DEFLATED
+                archive.writestr(info, data, compresslevel=9)
+    return buffer.getvalue()
 
 
 def main():
@@ -50,17 +63,16 @@ def main():
         names.extend((prefix + name, os.path.join(here, name)) for name in files)
         folders.sort()
     names.sort()
+    entries = []
+    for name, path in names:
+        if path is None:
+            entries.append((name, date_time, None))
+            continue
+        with open(path, "rb") as file:
+            entries.append((name, date_time, file.read()))
     partial = zip_path + ".partial"
-    with zipfile.ZipFile(partial, "w") as archive:
-        for name, path in names:
-            if path is None:
-                archive.writestr(entry(name, date_time, ATTRIBUTE_DIRECTORY), b"")
-                continue
-            with open(path, "rb") as file:
-                data = file.read()
-            info = entry(name, date_time, ATTRIBUTE_ARCHIVE)
-            info.compress_type = zipfile.ZIP_DEFLATED
-            archive.writestr(info, data, compresslevel=9)
+    with open(partial, "wb") as file:
+        file.write(zip_bytes(entries))
     os.replace(partial, zip_path)
     print("%s: %d entries, dated %s UTC" % (zip_path, len(names), time.strftime("%Y-%m-%d %H:%M:%S", date_time + (0, 0, -1))))
     return 0

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Checks a driver package folder against what Setup.exe will need from it,
+before the release is laid out: a package that cannot install stops the
+build here, not on the customer's machine.
+
+    check_package.py PACKAGE_DIR
+
+Every file that a step of setup needs must be there (Windows matches names
+without regard to case, and so does this check); each one missing is named
+with the step that needs it, and the check fails. A file that Setup.exe's
+staging copy does not take is named in a warning: it goes into the release
+but never onto the machine.
+"""
+import os
+import sys
+
+# The driver record that Setup.exe registers (DRIVER_INFO_6, version 3): the
+# driver, data, configuration and help file, then the dependent files.
+# AddPrinterDriverA takes each of them from the driver directory.
+DRIVER_RECORD = ["unidrv.dll", "ESC_QRT_BILL.GPD", "unidrvui.dll", "unidrv.hlp", "ESC_QRT_BILL.dll", "unires.dll",
+                 "stdnames.gpd", "TTFSUB.gpd"]
+MODEL_INF = "CORVEX_ESCP.INF"
+STATUS_MONITOR_FOLDER = "STM"
+STATUS_MONITOR = "QL70TILLMATE(ESCP).exe"
+UNINSTALLER = "Uninstall.exe"
+# The staging copy's patterns: SHFileOperation with "*.GPD", "*.DLL",
+# "*.INF", "*.HLP" and "*.EXE" from the package folder, nothing below it.
+STAGED_EXTENSIONS = (".gpd", ".dll", ".inf", ".hlp", ".exe")
+
+STAGED = "where the staging copy puts the package"
+REGISTRATION = ("the driver registration (AddPrinterDriverA) needs every file of the driver record in the driver "
+                "directory, " + STAGED)
+INF_STORE = "the INF store (SetupCopyOEMInfA) takes the model's INF from the driver directory, " + STAGED
+STATUS_MONITOR_STEP = "the status monitor deployment copies STM\\%s from the package folder" % STATUS_MONITOR
+UNINSTALL_STEP = "the uninstall entry names Uninstall.exe in the driver directory, " + STAGED
+
+
+def required():
+    """(path in the package, the step of setup that needs it), in the order setup needs them."""
+    needs = [(name, REGISTRATION) for name in DRIVER_RECORD]
+    needs.append((MODEL_INF, INF_STORE))
+    needs.append((STATUS_MONITOR_FOLDER + "/" + STATUS_MONITOR, STATUS_MONITOR_STEP))
+    needs.append((UNINSTALLER, UNINSTALL_STEP))
+    return needs
+
+
+def listing(folder):
+    """The names in a folder by their lower case (Windows' file names ignore
+    case), each with its name as written."""
+    if not os.path.isdir(folder):
+        return {}
+    return {name.lower(): name for name in os.listdir(folder)}
+
+
+def check(package):
+    """The missing files with their steps, the errors of the folder's layout,
+    and the warnings."""
+    top = listing(package)
+    monitor_folder = top.get(STATUS_MONITOR_FOLDER.lower())
+    monitors = listing(os.path.join(package, monitor_folder)) if monitor_folder else {}
+    missing = []
+    for path, step in required():
+        folder, _, name = path.rpartition("/")
+        base = os.path.join(package, monitor_folder) if folder else package
+        found = (monitors if folder else top).get(name.lower())
+        if found is None or not os.path.isfile(os.path.join(base, found)):
+            missing.append((path, step))
+    errors = []
+    if "setup.exe" in top:
+        errors.append("%s: the release puts its own Setup.exe beside the package, and this one would replace it; "
+                      "leave it out of the package folder" % top["setup.exe"])
+    warnings = []
+    for key, name in sorted(top.items()):
+        path = os.path.join(package, name)
+        if os.path.isdir(path):
+            if key != STATUS_MONITOR_FOLDER.lower():
+                warnings.append("%s/: Setup.exe does not copy this folder (its staging copy takes only the package "
+                                "folder's own files, and the status monitor from STM)" % name)
+        elif not key.endswith(STAGED_EXTENSIONS):
+            why = ("the driver's catalog stays behind, so the driver is installed without its signature"
+                   if key.endswith(".cat") else "it never reaches the machine")
+            warnings.append("%s: Setup.exe does not copy it (its staging copy takes only *.GPD, *.DLL, *.INF, *.HLP "
+                            "and *.EXE): %s" % (name, why))
+    for key, name in sorted(monitors.items()):
+        if key != STATUS_MONITOR.lower():
+            warnings.append("%s/%s: Setup.exe does not copy it (from STM it copies only %s)"
+                            % (monitor_folder, name, STATUS_MONITOR))
+    return missing, errors, warnings
+
+
+def main():
+    package = sys.argv[1]
+    missing, errors, warnings = check(package)
+    for warning in warnings:
+        print("warning: driver package %s: %s" % (package, warning), flush=True)
+    if not missing and not errors:
+        print("driver package %s: every file that Setup.exe needs is there" % package)
+        return 0
+    lines = ["error: the driver package %s cannot install:" % package]
+    lines += ["  %s is missing: %s" % (path.replace("/", "\\"), step) for path, step in missing]
+    lines += ["  " + error for error in errors]
+    print("\n".join(lines), file=sys.stderr, flush=True)
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
