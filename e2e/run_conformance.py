@@ -20,7 +20,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import SKIPPED, Display, Failure, Wine, why_no_32_bit_programs  # noqa: E402
+from run_e2e import SKIPPED, Display, Failure, Wine, skip_reason  # noqa: E402
 
 
 def run_phase(wine, program, label, *args):
@@ -43,11 +43,12 @@ def main():
     parser.add_argument("--work", required=True)
     args = parser.parse_args()
 
-    if args.arch == "x86":
-        reason = why_no_32_bit_programs()
-        if reason:
-            print("The x86 build cannot run on this machine: %s." % reason)
+    try:
+        if skip_reason(args.arch):
             return SKIPPED
+    except Failure as error:
+        print("not ok - the x86 build can be started: %s" % error, flush=True)
+        return 1
     started = time.monotonic()
     display = Display()
     wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
