@@ -35,7 +35,7 @@ public:
     }
 
 private:
-    DWORD m_lastError = 0;
+    DWORD m_lastError;  // read right after the creation, in the constructor
     HANDLE m_mutex = nullptr;
 };
 
@@ -48,7 +48,7 @@ constexpr bool kThirtyTwoBitBuild = false;
 
 bool RunsUnderWow64()
 {
-    BOOL wow64 = FALSE;
+    BOOL wow64{};
     // A system without WOW64 answers no, or fails: either way no 64-bit spooler.
     return Process().IsWow64Process(Process().GetCurrentProcess(), &wow64) && wow64;
 }

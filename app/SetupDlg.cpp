@@ -77,7 +77,7 @@ void CSetupDlg::OnPaint()
         return;
     }
     CPaintDC dc(this);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC), 0);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.m_hDC));
 
     int iconWidth = AfxGetSystemMetrics(SM_CXICON);
     int iconHeight = AfxGetSystemMetrics(SM_CYICON);

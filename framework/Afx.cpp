@@ -33,8 +33,8 @@ bool CCmdTarget::DispatchMessage(UINT message, WPARAM wParam, LPARAM lParam, LRE
             const MessageEntry& entry = map->entries[i];
             if (!Matches(entry, message, wParam, lParam)) continue;
 
+            // `result` stays as the caller set it (0) unless the handler answers.
             m_defaultRequested = false;
-            result = 0;
             if (entry.onVoid != nullptr)
                 (this->*entry.onVoid)();
             else if (entry.onResult != nullptr)
@@ -87,11 +87,11 @@ void CWnd::SetWindowText(const std::string& text) { Windows().SetWindowTextA(m_h
 
 std::string CWnd::GetWindowText() const
 {
+    // The length, or 0 when it cannot be had: then the text reads as empty.
     int length = Windows().GetWindowTextLengthA(m_hWnd);
-    if (length <= 0) return std::string();
     std::vector<char> buffer(static_cast<size_t>(length) + 1);
-    int copied = Windows().GetWindowTextA(m_hWnd, buffer.data(), length + 1);
-    return std::string(buffer.data(), copied > 0 ? static_cast<size_t>(copied) : 0);
+    Windows().GetWindowTextA(m_hWnd, buffer.data(), static_cast<int>(buffer.size()));
+    return std::string(buffer.data());
 }
 
 void CWnd::SetFocus() { Windows().SetFocus(m_hWnd); }
@@ -265,7 +265,7 @@ void CTabCtrl::InsertItem(int item, const char* text)
     SendMessage(TCM_INSERTITEMA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&tab));
 }
 
-void CListCtrl::InsertItem(const LVITEMA* item) { SendMessage(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(item)); }
+void CListCtrl::InsertItem(const LVITEMA* item) { SendMessage(LVM_INSERTITEMA, {}, reinterpret_cast<LPARAM>(item)); }
 
 void CListCtrl::SetImageList(CImageList* list, int kind)
 {
@@ -289,7 +289,8 @@ void CListCtrl::SetItemState(int item, UINT state, UINT mask)
     SendMessage(LVM_SETITEMSTATE, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&change));
 }
 
-void CListCtrl::SetIconSpacing(int cx, int cy) { SendMessage(LVM_SETICONSPACING, 0, MAKELPARAM(cx, cy)); }
+// wParam: none.
+void CListCtrl::SetIconSpacing(int cx, int cy) { SendMessage(LVM_SETICONSPACING, {}, MAKELPARAM(cx, cy)); }
 
 int CListBox::InsertString(int index, const char* text)
 {
@@ -313,7 +314,7 @@ int CListBox::GetCount() const { return static_cast<int>(SendMessage(LB_GETCOUNT
 std::string CListBox::GetText(int index) const
 {
     LRESULT length = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index));
-    if (length < 0) return std::string();
+    if (length == LB_ERR) return std::string();
     std::vector<char> buffer(static_cast<size_t>(length) + 1);
     SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(buffer.data()));
     return std::string(buffer.data());

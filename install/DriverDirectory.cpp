@@ -9,7 +9,7 @@
 bool QueryDriverDirectory(DriverPath& directory)
 {
     BYTE scratch[10] = {};
-    DWORD needed = 0;
+    DWORD needed{};  // set by the call that answers ERROR_INSUFFICIENT_BUFFER
     if (Spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, scratch, sizeof scratch, &needed)) {
         DriverPath path(new (std::nothrow) char[sizeof scratch + 1]());
         if (!path) return false;

@@ -6,7 +6,10 @@ Parses each native .cpp of app/, ports/, install/ and framework/ with libclang
 on the syntax tree, and for each one: writes it into the source by the
 extent that libclang gave, rebuilds the native test programs incrementally,
 runs them (a bound per mutant: a hang counts as killed), and puts the source
-back. A mutant that does not compile is not counted.
+back. A mutant that survives them is built and run once more with
+AddressSanitizer and UndefinedBehaviorSanitizer (preset native-asan), as the
+test command runs the same tests there. A mutant that does not compile is not
+counted.
 
 The mutants:
   relational   a relational operator negated (<  becomes >=, == becomes !=, ...)
@@ -39,12 +42,14 @@ import clang.cindex as ci
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "native")
+ASAN_BUILD = os.path.join(ROOT, "build", "asan")
 OUT = os.path.join(ROOT, "build", "mutation")
 ACTIVE = os.path.join(OUT, "active-mutant.json")
 ACCEPTED = os.path.join(ROOT, "scripts", "mutation-survivors.txt")
 FOLDERS = ("app/", "ports/", "install/", "framework/")
 TARGETS = ["setup_tests", "setup_tests_no_auto_install", "setup_tests_x86", "setup_fault_matrix"]
 TEST_TIMEOUT = 60
+SANITIZED_TIMEOUT = 240  # the same tests take some five times as long there
 BUILD_TIMEOUT = 600
 
 for library in ("/usr/lib/llvm-14/lib/libclang.so.1", "/usr/lib/llvm-14/lib/libclang-14.so.1"):
@@ -379,16 +384,16 @@ class Applied:
         return False
 
 
-def build():
+def build(preset="native"):
     try:
-        done = subprocess.run(["cmake", "--build", "--preset", "native", "--target"] + TARGETS, cwd=ROOT,
+        done = subprocess.run(["cmake", "--build", "--preset", preset, "--target"] + TARGETS, cwd=ROOT,
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=BUILD_TIMEOUT)
     except subprocess.TimeoutExpired:
         return False, "the build took longer than %d s" % BUILD_TIMEOUT
     return done.returncode == 0, done.stdout.decode("utf-8", "replace")[-3000:]
 
 
-def run_tests(deadline_seconds=TEST_TIMEOUT):
+def run_tests(deadline_seconds=TEST_TIMEOUT, folder=BUILD):
     """None when every test program passed, else what failed first."""
     deadline = time.monotonic() + deadline_seconds
     for target in TARGETS:
@@ -396,8 +401,8 @@ def run_tests(deadline_seconds=TEST_TIMEOUT):
         if left <= 0:
             return "timeout"
         try:
-            done = subprocess.run([os.path.join(BUILD, target), "--gtest_fail_fast", "--gtest_brief=1"],
-                                  cwd=BUILD, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=left,
+            done = subprocess.run([os.path.join(folder, target), "--gtest_fail_fast", "--gtest_brief=1"],
+                                  cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=left,
                                   start_new_session=True)
         except subprocess.TimeoutExpired:
             return "%s: hung (more than %d s)" % (target, deadline_seconds)
@@ -526,9 +531,15 @@ def main():
               "- mutants placed: %d; run: %d%s" % (total, len(mutants), (" (a sample seeded by %s)" % seed)
                                                    if len(mutants) < total else " (all)"),
               "- by kind: " + ", ".join("%s %d" % kv for kv in sorted(by_kind.items())),
-              "- tests: %s, each mutant within %d s" % (", ".join(TARGETS), TEST_TIMEOUT)]
+              "- tests: %s, each mutant within %d s; a survivor again under the sanitizers" % (
+                  ", ".join(TARGETS), TEST_TIMEOUT)]
 
     log("building and running the tests on the unchanged program")
+    if not os.path.exists(os.path.join(ASAN_BUILD, "build.ninja")):
+        subprocess.run(["cmake", "--preset", "native-asan"], cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
+    sanitizers, _ = build("native-asan")
+    if not sanitizers:
+        log("the sanitizer build fails: survivors are not tried there")
     ok, output = build()
     if not ok:
         log(output)
@@ -549,6 +560,13 @@ def main():
             with Applied(m):
                 built, _ = build()
                 by = run_tests() if built else None
+                # A survivor goes through the sanitizer build too, as the
+                # test command runs the same tests there: a mutant that reads
+                # or writes past a buffer is caught there.
+                if built and not by and sanitizers:
+                    sanitized, _ = build("native-asan")
+                    by = run_tests(SANITIZED_TIMEOUT, ASAN_BUILD) if sanitized else None
+                    by = ("under the sanitizers: " + by) if by else None
             outcome = "not built" if not built else ("killed" if by else "survived")
             result = dict(m, outcome=outcome, by=by, seconds=round(time.monotonic() - began, 1))
             results.append(result)
@@ -563,8 +581,9 @@ def main():
         score, built, survivors = write_report(results, header, finished)
         log("score %.1f %% of %d built mutants, %d survivors; report: %s" % (
             score, built, survivors, os.path.relpath(os.path.join(OUT, "report.md"), ROOT)))
-    # The build again matches the source.
+    # The builds again match the source.
     build()
+    build("native-asan")
     return 0 if finished else 130
 
 

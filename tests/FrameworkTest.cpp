@@ -271,16 +271,29 @@ TEST_F(Framework, TheApplicationBoxIsCaptionedWithTheProgramsNameAndWarns)
     EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
     ASSERT_EQ(named.m_appName, "Setup");
 
-    user.Answer(IDOK).Answer(IDYES);
+    user.Answer(IDOK).Answer(IDYES).Answer(IDCANCEL).Answer(IDOK);
     AfxMessageBox("Please connect printer properly", MB_OK);
     AfxMessageBox("Go on?", MB_YESNO);
+    AfxMessageBox("Try again?", MB_OKCANCEL);
+    AfxMessageBox("Stop.", MB_OK | MB_ICONERROR);
 
-    ASSERT_EQ(screen.boxes.size(), 3u);
+    ASSERT_EQ(screen.boxes.size(), 5u);
     EXPECT_EQ(screen.boxes[0].caption, "Framework");
     EXPECT_EQ(screen.boxes[1].owner, nullptr);
     EXPECT_EQ(screen.boxes[1].caption, "Setup");
     EXPECT_EQ(screen.boxes[1].style, UINT(MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(screen.boxes[2].style, UINT(MB_YESNO | MB_ICONQUESTION));
+    // Every other box without an icon of its own gets the exclamation mark.
+    EXPECT_EQ(screen.boxes[3].style, UINT(MB_OKCANCEL | MB_ICONEXCLAMATION));
+    EXPECT_EQ(screen.boxes[4].style, UINT(MB_OK | MB_ICONERROR));
+}
+
+TEST_F(Framework, ADialogThatKeepsTheDefaultInitialisationGetsTheDefaultFocus)
+{
+    CDialog plain(IDD_TEXT);
+    user.Then([&] { EXPECT_EQ(screen.Focus(), screen.Control(IDD_TEXT, IDC_TEXT)->hwnd); });
+    user.Click(IDCANCEL);
+    EXPECT_EQ(plain.DoModal(), IDCANCEL);
 }
 
 TEST(FrameworkEntry, WithoutAnApplicationObjectThereIsNothingToRun)

@@ -37,7 +37,7 @@ public:
         initialFocus = reinterpret_cast<HWND>(wParam);
         if (onInit != nullptr) onInit(*this, hwnd);
         result = m_initAnswer;
-        return true;
+        return handlesInit;
     }
     bool OnPreTranslateMessage(MSG*) override { return false; }
 
@@ -48,6 +48,8 @@ public:
     Bench* bench = nullptr;
     HWND related = nullptr;
     long long observed = -1;
+    // False: the procedure leaves WM_INITDIALOG to the dialog manager.
+    bool handlesInit = true;
 
 private:
     BOOL m_initAnswer;

@@ -86,6 +86,15 @@ std::vector<Case> WindowCases()
              b.Expect("the focus unchanged", b.Focus() == before, true);
              b.windows().DestroyWindow(dialog);
          }},
+        {"A dialog procedure that leaves WM_INITDIALOG unhandled answers FALSE: no default focus",
+         [](Bench& b) {
+             HWND before = b.Focus();
+             Procedure procedure(TRUE);
+             procedure.handlesInit = false;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
+             b.Expect("the focus unchanged", b.Focus() == before, true);
+             b.windows().DestroyWindow(dialog);
+         }},
         {"A window shown waits to be painted: BeginPaint validates it, EndPaint alone does not",
          [](Bench& b) {
              Procedure procedure;

@@ -491,8 +491,12 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
     // The staging (the copy before the port dialogs) lets setup go on only
     // with the whole package in the driver directory; a copy that failed or
     // was aborted ends the process with exit code 1 before any port dialog.
-    const size_t staging = IndexAfter(events, "SHFileOperationA", 0);
-    const bool staged = staging != none && staging < portStep;
+    // Setup goes on without the package only when the staging could not
+    // find the driver directory, and says so (0x001C before any port dialog).
+    bool stagingDirectoryTold = false;
+    for (size_t i = 0, box = 0; i < portStep && i < events.size(); ++i)
+        if (events[i].what.rfind("box ", 0) == 0) stagingDirectoryTold |= run.boxes.at(box++).text == kDirectoryError;
+    const bool staged = !stagingDirectoryTold;
     if (run.exited && (run.exitCode != 1 || portStep < events.size()))
         problem("the process ended with exit code " + std::to_string(run.exitCode) +
                 (portStep < events.size() ? ", after the port dialogs opened" : ""));

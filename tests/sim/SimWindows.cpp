@@ -238,8 +238,9 @@ void SimWindows::Initialise(SimWindow& dialog)
     LRESULT result = 0;
     bool handled = ToProgram(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop), 0, result);
     // TRUE from WM_INITDIALOG: the dialog manager gives that control the
-    // focus. FALSE: the procedure has set the focus itself, or wants none.
-    if ((!handled || result != 0) && firstTabStop != nullptr && !dialog.destroyed) {
+    // focus. FALSE, also from a procedure that leaves the message unhandled:
+    // the procedure has set the focus itself, or wants none.
+    if (handled && result != 0 && firstTabStop != nullptr && !dialog.destroyed) {
         dialog.focus = firstTabStop;
         m_focus = firstTabStop;
     }
