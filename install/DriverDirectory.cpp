@@ -11,9 +11,9 @@ bool QueryDriverDirectory(DriverPath& directory)
     BYTE scratch[10] = {};
     DWORD needed{};  // set by the call that answers ERROR_INSUFFICIENT_BUFFER
     if (Spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, scratch, sizeof scratch, &needed)) {
-        DriverPath path(new (std::nothrow) char[sizeof scratch + 1]());
+        // The spooler's answer holds the path with its NUL.
+        DriverPath path(new (std::nothrow) char[sizeof scratch]);
         if (!path) return false;
-        // At most the scratch buffer, always terminated.
         std::memcpy(path.get(), scratch, sizeof scratch);
         directory = std::move(path);
         return true;

@@ -90,6 +90,9 @@ const Start kStarts[] = {
          machine.registry.DeleteValue("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                                       "Programs");
      }},
+    // A driver directory short enough for the spooler's first, 10-byte answer.
+    {"manual, short driver directory", false,
+     [](SimMachine& machine) { machine.spooler.SetDriverDirectory("C:\\DRV"); }},
     // Queues of the model's name and of its first number exist (for another driver).
     {"manual, numbered names", false,
      [](SimMachine& machine) {
