@@ -352,10 +352,10 @@ void CInstaller::LaunchStatusMonitor()
     // Composed on the stack: the launch is the one step here without an
     // answer, and nothing after it may be skipped for want of memory.
     char program[MAX_PATH];
-    int length = std::snprintf(program, sizeof program, "%s\\STM\\%s.exe", DriverDirectory.get(),
-                               ShortName[ConfiguredModel]);
     // A path the system cannot take is not launched.
-    if (length < 0 || static_cast<size_t>(length) >= sizeof program) return;
+    if (std::snprintf(program, sizeof program, "%s\\STM\\%s.exe", DriverDirectory.get(), ShortName[ConfiguredModel]) >=
+        static_cast<int>(sizeof program))
+        return;
     ShellApi().ShellExecuteA(nullptr, "open", program, nullptr, nullptr, SW_MINIMIZE);
 }
 
@@ -366,7 +366,7 @@ bool CInstaller::WriteUninstallEntry()
     // On the stack, so that no want of memory can keep the entry from being
     // written. A folder's path is shorter than MAX_PATH: the folder and
     // "\Uninstall.exe" always fit.
-    char uninstaller[2 * MAX_PATH];
+    char uninstaller[MAX_PATH + sizeof "\\Uninstall.exe"];
     (void)std::snprintf(uninstaller, sizeof uninstaller, "%s\\Uninstall.exe", DriverDirectory.get());
     DWORD bytes = static_cast<DWORD>(std::strlen(uninstaller) + 1);
     const BYTE* path = reinterpret_cast<const BYTE*>(uninstaller);

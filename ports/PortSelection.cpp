@@ -53,8 +53,7 @@ BOOL CPortSelection::OnInitDialog()
 bool CPortSelection::FillPortList()
 {
     BYTE scratch[10] = {};
-    DWORD needed = 0;
-    DWORD returned = 0;
+    DWORD needed{}, returned{};  // set by each call that answers
     // One level-2 entry alone takes more than 10 bytes: success means no port at all.
     if (Spooler().EnumPortsA(nullptr, 2, scratch, sizeof scratch, &needed, &returned)) return true;
     if (Process().GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
@@ -67,8 +66,8 @@ bool CPortSelection::FillPortList()
     if (returned > needed / sizeof(PORT_INFO_2A)) returned = needed / sizeof(PORT_INFO_2A);
 
     try {
+        // OK is enabled by its template from the start, proposal or not.
         const PORT_INFO_2A* ports = reinterpret_cast<const PORT_INFO_2A*>(buffer.get());
-        CWnd* ok = GetDlgItem(IDC_PORT_OK);
         for (DWORD i = 0; i < returned; ++i) {
             const char* name = ports[i].pPortName;
             if (name == nullptr) continue;
@@ -78,7 +77,7 @@ bool CPortSelection::FillPortList()
             // that cannot hold it gets no item for the port at all.
             m_portNames.push_back(std::make_unique<char[]>(length + 1));
             char* copy = m_portNames.back().get();
-            std::memcpy(copy, name, length + 1);
+            std::memcpy(copy, name, length);  // the zero-filled copy ends it
 
             // Inserting at a position does not sort, whatever the list's
             // style: the list keeps the spooler's order.
@@ -90,7 +89,6 @@ bool CPortSelection::FillPortList()
                 m_portList.SetCurSel(at);
                 m_currentPort = text;
                 SelectedPort = name;
-                if (ok != nullptr) ok->EnableWindow(TRUE);
                 UpdateData(FALSE);
             }
         }
@@ -111,7 +109,6 @@ void CPortSelection::OnPortSelChange()
     // was inserted; the data of an item that exists is never refused.
     SelectedPort = reinterpret_cast<const char*>(m_portList.GetItemData(index));
     UpdateData(FALSE);
-    if (CWnd* ok = GetDlgItem(IDC_PORT_OK)) ok->EnableWindow(TRUE);
 }
 
 void CPortSelection::OnInstall()

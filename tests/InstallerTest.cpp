@@ -87,6 +87,9 @@ TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBo
     EXPECT_EQ(run->type, DWORD(REG_SZ));
     std::string stem = Dir() + "\\STM\\" + kMonitor;
     EXPECT_EQ(std::string(run->data.begin(), run->data.end()), stem + std::string(1, '\0'));
+    // Counted with its NUL, as Windows asks of a string value.
+    EXPECT_EQ(record.CallsOf("RegSetValueExA").at(0).arguments,
+              kRunKey + ", \"Corvex" + kMonitor + "\", 1, " + std::to_string(stem.size() + 1));
     EXPECT_EQ(machine.files.FileContent(Shortcut()),
               "target=" + stem + ".exe\ndescription=Shortcut to Status Monitor - " + kModel +
                   "\nworkingDirectory=\narguments=\n");

@@ -69,6 +69,8 @@ TEST_F(ManualPath, LptOneIsProposedAndOkInstallsOnIt)
         EXPECT_EQ(PortControl(IDC_PORT_LIST)->currentSelection, 0);
         EXPECT_EQ(PortControl(IDC_CURRENT_PORT)->text, "LPT1: (Printer Port)");
         EXPECT_TRUE(PortControl(IDC_PORT_OK)->enabled);
+        // The dialog manager's first focus: the current port box, the first tab stop.
+        EXPECT_EQ(screen.Focus(), PortControl(IDC_CURRENT_PORT)->hwnd);
         EXPECT_EQ(SelectedPort, "LPT1:");
         // Every item's data is its own copy of the bare port name.
         EXPECT_STREQ(reinterpret_cast<const char*>(PortControl(IDC_PORT_LIST)->items[1].data), "COM1:");
