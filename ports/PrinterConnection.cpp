@@ -210,17 +210,16 @@ std::string CPrinterConnection::FindUsbPort()
     // (GUID_DEVINTERFACE_USBPRINT): one key per interface, named after its
     // device path with "#" for each backslash.
     const char kClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";
-    // Composed without the heap: a lookup that cannot be made is a failed one.
+    // Composed without the heap; the model table's short identifier always fits.
     char interfaceKey[MAX_PATH];
-    int composed = std::snprintf(interfaceKey, sizeof interfaceKey, "##?#USB#Vid_f1c4&Pid_1101#%s%s",
-                                 ShortId[ConfiguredModel], "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
+    (void)std::snprintf(interfaceKey, sizeof interfaceKey, "##?#USB#Vid_f1c4&Pid_1101#%s%s", ShortId[ConfiguredModel],
+                        "#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}");
 
     OpenKey classKey, printerInterface, reference, control, parameters;
     DWORD number = 0;
     DWORD size = sizeof number;
     DWORD type = REG_NONE;
-    bool found = composed > 0 && static_cast<size_t>(composed) < sizeof interfaceKey &&
-                 classKey.Open(HKEY_LOCAL_MACHINE, kClassKey) && printerInterface.Open(classKey.Get(), interfaceKey) &&
+    bool found = classKey.Open(HKEY_LOCAL_MACHINE, kClassKey) && printerInterface.Open(classKey.Get(), interfaceKey) &&
                  reference.Open(printerInterface.Get(), "#") && control.Open(reference.Get(), "Control");
     // "Linked" is 1 while the interface is active; missing or unreadable is not linked.
     found = found &&
@@ -230,7 +229,6 @@ std::string CPrinterConnection::FindUsbPort()
     found = found && parameters.Open(reference.Get(), "Device Parameters");
     if (found) {
         // A port number must be read in full: what the buffer held before is no port.
-        number = 0;
         size = sizeof number;
         found = Registry().RegQueryValueExA(parameters.Get(), "Port Number", nullptr, &type,
                                             reinterpret_cast<LPBYTE>(&number), &size) == ERROR_SUCCESS &&
@@ -240,8 +238,7 @@ std::string CPrinterConnection::FindUsbPort()
         AfxMessageBox("Please connect printer properly", MB_OK);
         return "FALSE";
     }
-    char port[16];
-    // At most "USB-2147483648": it fits.
+    char port[sizeof "USB-2147483648"];  // the longest there can be
     (void)std::snprintf(port, sizeof port, "USB%03d", static_cast<int>(number));
     return port;
 }
