@@ -75,9 +75,9 @@ bool CPortSelection::FillPortList()
             size_t length = std::strlen(name);
             // The dialog owns the name before any item points at it: a list
             // that cannot hold it gets no item for the port at all.
-            m_portNames.push_back(std::make_unique<char[]>(length + 1));
+            m_portNames.push_back(std::unique_ptr<char[]>(new char[length + 1]));
             char* copy = m_portNames.back().get();
-            std::memcpy(copy, name, length);  // the zero-filled copy ends it
+            std::memcpy(copy, name, length + 1);
 
             // Inserting at a position does not sort, whatever the list's
             // style: the list keeps the spooler's order.
