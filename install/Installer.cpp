@@ -236,7 +236,7 @@ bool CInstaller::DeployStatusMonitor()
 {
     try {
         std::string folder = std::string(DriverDirectory.get()) + "\\STM\\";
-        WCHAR wideFolder[MAX_PATH];
+        WCHAR wideFolder[MAX_PATH] = {};
         if (ShellApi().MultiByteToWideChar(CP_THREAD_ACP, 0, folder.c_str(), -1, wideFolder, MAX_PATH) == 0)
             return false;
         // The folder, with any parent that is missing.
@@ -338,7 +338,7 @@ void CInstaller::CreateStartMenuShortcut()
         }
         link->SetPath(target.c_str());
         link->SetDescription(description.c_str());
-        WCHAR widePath[MAX_PATH];
+        WCHAR widePath[MAX_PATH] = {};
         if (ShellApi().MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH) != 0)
             file->Save(widePath, TRUE);
         file->Release();
