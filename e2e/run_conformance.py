@@ -12,7 +12,6 @@ Each case prints "ok", "not ok" with what it got, "differs" where Wine answers
 as the case says it differs from Windows (and why), or "skip" for a state that
 only the simulated machine can be put in.
 """
-import argparse
 import os
 import re
 import shutil
@@ -20,7 +19,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import SKIPPED, Display, Failure, Wine, skip_reason  # noqa: E402
+from run_e2e import Failure, cannot_run, prefix_arguments, prefix_of_its_own  # noqa: E402
 
 
 def run_phase(wine, program, label, *args):
@@ -37,22 +36,12 @@ def run_phase(wine, program, label, *args):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--arch", choices=["x64", "x86"], default="x64")
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
-
-    try:
-        if skip_reason(args.arch):
-            return SKIPPED
-    except Failure as error:
-        print("not ok - the x86 build can be started: %s" % error, flush=True)
-        return 1
+    args = prefix_arguments()
+    refused = cannot_run(args.arch)
+    if refused is not None:
+        return refused
     started = time.monotonic()
-    display = Display()
-    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
-                "win32" if args.arch == "x86" else "win64")
+    display, wine = prefix_of_its_own(args)
     passed = True
     lines = []
     try:

@@ -817,6 +817,35 @@ def skip_reason(arch):
     return reason
 
 
+def prefix_arguments():
+    """The arguments of a run in a prefix of its own: --bin, --arch, --work."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--bin", required=True)
+    parser.add_argument("--arch", choices=["x64", "x86"], default="x64")
+    parser.add_argument("--work", required=True)
+    return parser.parse_args()
+
+
+def prefix_of_its_own(args):
+    """A display and a Wine prefix for a run of the --bin, --arch and --work given."""
+    display = Display()
+    return display, Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
+                         "win32" if args.arch == "x86" else "win64")
+
+
+def cannot_run(arch):
+    """None when the run can go on; else its exit code, said why: SKIPPED
+    where the kernel does not start i386 programs, 1 where it should run and
+    cannot."""
+    try:
+        if skip_reason(arch):
+            return SKIPPED
+    except Failure as error:
+        print("not ok - the x86 build can be started: %s" % error, flush=True)
+        return 1
+    return None
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--bin", required=True, help="the win64 build folder (--arch x86: the win32 one)")

@@ -11,7 +11,6 @@ Where Wine's answers differ from Windows (it accepts any port, answers 87 for
 an unknown driver, returns a handle for an existing queue), the paths are
 tested on the simulated machine instead.
 """
-import argparse
 import os
 import re
 import shutil
@@ -19,30 +18,20 @@ import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run_e2e import (DRIVER_RECORD, SKIPPED, Display, Failure, Report, Wine, registry_section,  # noqa: E402
-                     skip_reason, string)
+from run_e2e import (DRIVER_RECORD, Failure, Report, cannot_run, prefix_arguments, prefix_of_its_own,  # noqa: E402
+                     registry_section, string)
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
 MONITOR = "QL70TILLMATE(ESCP)"
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--bin", required=True)
-    parser.add_argument("--arch", choices=["x64", "x86"], default="x64")
-    parser.add_argument("--work", required=True)
-    args = parser.parse_args()
-
-    try:
-        if skip_reason(args.arch):
-            return SKIPPED
-    except Failure as error:
-        print("not ok - the x86 build can be started: %s" % error, flush=True)
-        return 1
+    args = prefix_arguments()
+    refused = cannot_run(args.arch)
+    if refused is not None:
+        return refused
     started = time.monotonic()
-    display = Display()
-    wine = Wine(os.path.abspath(args.work), os.path.abspath(args.bin), display.name,
-                "win32" if args.arch == "x86" else "win64")
+    display, wine = prefix_of_its_own(args)
     report = Report()
     try:
         wine.lay_out_package()

@@ -54,3 +54,27 @@ public:
 private:
     BOOL m_initAnswer;
 };
+
+// A dialog of the table's own templates for one case: made with a procedure
+// that answers WM_INITDIALOG as told, and destroyed when the case is done
+// with it (a destroyed one answers no, which the case may be looking at).
+class CaseDialog {
+public:
+    CaseDialog(Bench& bench, UINT templateId, BOOL initAnswer = TRUE)
+        : m_bench(bench), procedure(initAnswer), hwnd(bench.windows().CreateDialogParam(templateId, nullptr, &procedure))
+    {
+    }
+    ~CaseDialog() { m_bench.windows().DestroyWindow(hwnd); }
+    CaseDialog(const CaseDialog&) = delete;
+    CaseDialog& operator=(const CaseDialog&) = delete;
+    HWND Item(int id) { return m_bench.windows().GetDlgItem(hwnd, id); }
+    operator HWND() const { return hwnd; }
+
+private:
+    Bench& m_bench;
+
+public:
+    Procedure procedure;
+    HWND hwnd;
+};
+

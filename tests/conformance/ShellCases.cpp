@@ -107,33 +107,24 @@ std::vector<Case> ShellCases()
                       true, false, why);
              b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use", "", why);
          }},
-        {"A user who skips a file in the shell's window: the copy answers 0, and says that something was left out",
+        {"A user who skips or cancels in the shell's window: the copy answers 0, and says something was left out",
          [](Bench& b) {
-             std::string package = Package(b), destination = b.Folder() + "\\drivers";
-             b.MakeFile(destination + "\\A.GPD", "in use");
-             b.HoldOpen(destination + "\\A.GPD");
-             b.AnswerShellWindow(Bench::ShellWindowAnswer::Skip);
-             BOOL aborted = FALSE;
-             b.Expect("copied",
-                      Copy(b, package + "\\A.GPD" + '\0' + package + "\\B.INF", destination, FOF_NOCONFIRMATION, &aborted),
-                      0);
-             b.Expect("something left out", aborted, TRUE);
-             b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use");
-             b.Expect("the file after it", b.FileExists(destination + "\\B.INF"), true);
-         },
-         nullptr, "only the simulated machine has a user who answers the shell's window"},
-        {"A user who cancels in the shell's window: the copy answers 0, says so, and copies nothing after",
-         [](Bench& b) {
-             std::string package = Package(b), destination = b.Folder() + "\\drivers";
-             b.MakeFile(destination + "\\A.GPD", "in use");
-             b.HoldOpen(destination + "\\A.GPD");
-             b.AnswerShellWindow(Bench::ShellWindowAnswer::Cancel);
-             BOOL aborted = FALSE;
-             b.Expect("copied",
-                      Copy(b, package + "\\A.GPD" + '\0' + package + "\\B.INF", destination, FOF_NOCONFIRMATION, &aborted),
-                      0);
-             b.Expect("something left out", aborted, TRUE);
-             b.Expect("the file after it", b.FileExists(destination + "\\B.INF"), false);
+             std::string package = Package(b);
+             for (Bench::ShellWindowAnswer answer : {Bench::ShellWindowAnswer::Skip, Bench::ShellWindowAnswer::Cancel}) {
+                 bool skip = answer == Bench::ShellWindowAnswer::Skip;
+                 std::string destination = b.Folder() + (skip ? "\\skipped" : "\\cancelled");
+                 b.MakeFile(destination + "\\A.GPD", "in use");
+                 b.HoldOpen(destination + "\\A.GPD");
+                 b.AnswerShellWindow(answer);
+                 BOOL aborted = FALSE;
+                 b.Expect("copied",
+                          Copy(b, package + "\\A.GPD" + '\0' + package + "\\B.INF", destination, FOF_NOCONFIRMATION,
+                               &aborted),
+                          0);
+                 b.Expect("something left out", aborted, TRUE);
+                 b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use");
+                 b.Expect("the file after it (Skip: copied; Cancel: not)", b.FileExists(destination + "\\B.INF"), skip);
+             }
          },
          nullptr, "only the simulated machine has a user who answers the shell's window"},
         {"SHCreateDirectory makes a folder with its missing parents; an existing one answers ERROR_ALREADY_EXISTS",

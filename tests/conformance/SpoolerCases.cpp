@@ -245,8 +245,7 @@ std::vector<Case> SpoolerCases()
          }},
         {"RegisterDeviceNotificationA registers a window for an interface class, and the registration is released",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
              DEV_BROADCAST_DEVICEINTERFACE_A filter{};
              filter.dbcc_size = sizeof filter;
              filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
@@ -255,7 +254,6 @@ std::vector<Case> SpoolerCases()
                  b.spooler().RegisterDeviceNotificationA(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
              b.Expect("registered", registration != nullptr, true);
              b.Expect("released", b.spooler().UnregisterDeviceNotification(registration), TRUE);
-             b.windows().DestroyWindow(dialog);
          }},
     };
 }

@@ -70,21 +70,17 @@ std::vector<Case> WindowCases()
     return {
         {"WM_INITDIALOG is given the first visible, enabled tab-stop control, and TRUE gives it the focus",
          [](Bench& b) {
-             Procedure procedure(TRUE);
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
-             HWND first = b.windows().GetDlgItem(dialog, IDC_CONF_FIRST);
-             b.Expect("the control given", procedure.initialFocus == first && first != nullptr, true);
+             CaseDialog dialog(b, IDD_CONF_FOCUS, TRUE);
+             HWND first = dialog.Item(IDC_CONF_FIRST);
+             b.Expect("the control given", dialog.procedure.initialFocus == first && first != nullptr, true);
              b.Expect("the focus", b.Focus() == first, true);
-             b.windows().DestroyWindow(dialog);
          }},
         {"FALSE from WM_INITDIALOG leaves the focus where it was",
          [](Bench& b) {
              HWND before = b.Focus();
-             Procedure procedure(FALSE);
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
-             b.Expect("the control given", procedure.initialFocus == b.windows().GetDlgItem(dialog, IDC_CONF_FIRST), true);
+             CaseDialog dialog(b, IDD_CONF_FOCUS, FALSE);
+             b.Expect("the control given", dialog.procedure.initialFocus == dialog.Item(IDC_CONF_FIRST), true);
              b.Expect("the focus unchanged", b.Focus() == before, true);
-             b.windows().DestroyWindow(dialog);
          }},
         {"A dialog procedure that leaves WM_INITDIALOG unhandled answers FALSE: no default focus",
          [](Bench& b) {
@@ -97,8 +93,7 @@ std::vector<Case> WindowCases()
          }},
         {"A window shown waits to be painted: BeginPaint validates it, EndPaint alone does not",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("shown", b.windows().IsWindowVisible(dialog) != 0, true);
              b.Expect("waits to be painted", b.NeedsPaint(dialog), true);
              PAINTSTRUCT paint{};
@@ -112,23 +107,19 @@ std::vector<Case> WindowCases()
              b.Expect("EndPaint", b.windows().EndPaint(dialog, &paint), TRUE);
              b.Expect("an icon drawn without a device context", b.windows().DrawIcon(nullptr, 0, 0, icon), FALSE, TRUE,
                       "Wine's DrawIconEx draws into no device context and answers TRUE");
-             b.windows().DestroyWindow(dialog);
          }},
         {"RedrawWindow with RDW_UPDATENOW paints the window at once",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("waits to be painted", b.NeedsPaint(dialog), true);
              b.Expect("redrawn",
                       b.windows().RedrawWindow(dialog, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW), TRUE);
              b.Expect("painted", b.NeedsPaint(dialog), false);
-             b.windows().DestroyWindow(dialog);
          }},
         {"A destroyed window, and its controls with it, answer no with ERROR_INVALID_WINDOW_HANDLE",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
-             HWND edit = b.windows().GetDlgItem(dialog, IDC_CONF_EDIT);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             HWND edit = dialog.Item(IDC_CONF_EDIT);
              b.Expect("destroyed", b.windows().DestroyWindow(dialog), TRUE);
              b.Expect("the dialog", b.IsWindow(dialog), false);
              b.Expect("its control", b.IsWindow(edit), false);
@@ -149,8 +140,7 @@ std::vector<Case> WindowCases()
          }},
         {"ShowWindow answers whether the window was visible, EnableWindow whether it was disabled",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_FOCUS);
              b.Expect("shown", b.windows().ShowWindow(dialog, SW_SHOW) != 0, false);
              b.Expect("shown again", b.windows().ShowWindow(dialog, SW_SHOW) != 0, true);
              b.Expect("hidden", b.windows().ShowWindow(dialog, SW_HIDE) != 0, true);
@@ -158,26 +148,22 @@ std::vector<Case> WindowCases()
              b.windows().ShowWindow(dialog, SW_MINIMIZE);
              b.Expect("minimised", b.windows().IsIconic(dialog) != 0, true);
              b.Expect("its style", (b.windows().GetWindowStyle(dialog) & WS_VISIBLE) != 0, true);
-             HWND first = b.windows().GetDlgItem(dialog, IDC_CONF_FIRST);
+             HWND first = dialog.Item(IDC_CONF_FIRST);
              b.Expect("disabled", b.windows().EnableWindow(first, FALSE) != 0, false);
              b.Expect("disabled again", b.windows().EnableWindow(first, FALSE) != 0, true);
              b.Expect("enabled", b.windows().IsWindowEnabled(first), FALSE);
              b.Expect("enabled again", b.windows().EnableWindow(first, TRUE) != 0, true);
-             b.windows().DestroyWindow(dialog);
          }},
         {"EndDialog hides a modeless dialog at once, which stays until it is destroyed",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("ended", b.windows().EndDialog(dialog, IDOK), TRUE);
              b.Expect("visible", b.windows().IsWindowVisible(dialog), FALSE);
              b.Expect("still there", b.IsWindow(dialog), true);
-             b.windows().DestroyWindow(dialog);
          }},
         {"DialogBoxParam disables the owner while it runs, and answers what EndDialog was given in WM_INITDIALOG",
          [](Bench& b) {
-             Procedure owner;
-             HWND ownerWindow = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &owner);
+             CaseDialog ownerWindow(b, IDD_CONF_CONTROLS);
              Procedure modal;
              modal.bench = &b;
              modal.related = ownerWindow;
@@ -189,7 +175,6 @@ std::vector<Case> WindowCases()
              b.Expect("the owner while it ran", modal.observed, FALSE);
              b.Expect("the owner after", b.windows().IsWindowEnabled(ownerWindow), TRUE);
              b.Expect("the dialog after", b.IsWindow(modal.initialised), false);
-             b.windows().DestroyWindow(ownerWindow);
          }},
         {"DialogBoxParam and CreateDialogParam of a template the module does not have",
          [](Bench& b) {
@@ -200,9 +185,8 @@ std::vector<Case> WindowCases()
          }},
         {"A list box inserts at a position without sorting, and its selection stays on its item",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
-             HWND list = b.windows().GetDlgItem(dialog, IDC_CONF_LIST);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             HWND list = dialog.Item(IDC_CONF_LIST);
              b.Expect("b at 0", Insert(b, list, 0, "b"), 0);
              b.Expect("a at 1", Insert(b, list, 1, "a"), 1);
              b.Expect("c at the end", Insert(b, list, static_cast<WPARAM>(-1), "c"), 2);
@@ -214,13 +198,11 @@ std::vector<Case> WindowCases()
              b.Expect("no selection", Send(b, list, LB_SETCURSEL, static_cast<WPARAM>(-1)), LB_ERR);
              b.Expect("the selection then", Send(b, list, LB_GETCURSEL), LB_ERR);
              b.Expect("no such item", Send(b, list, LB_SETCURSEL, 9), LB_ERR);
-             b.windows().DestroyWindow(dialog);
          }},
         {"A list box item's data is 0 until it is set; an item that is not there answers LB_ERR",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
-             HWND list = b.windows().GetDlgItem(dialog, IDC_CONF_LIST);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             HWND list = dialog.Item(IDC_CONF_LIST);
              Insert(b, list, 0, "LPT1: (Local Port)");
              b.Expect("data before", Send(b, list, LB_GETITEMDATA, 0), 0);
              b.Expect("set", Send(b, list, LB_SETITEMDATA, 0, 0x1234) != LB_ERR, true);
@@ -229,25 +211,21 @@ std::vector<Case> WindowCases()
              b.Expect("data of no item", Send(b, list, LB_GETITEMDATA, 5), LB_ERR);
              b.Expect("the text's length", Send(b, list, LB_GETTEXTLEN, 0), 18);
              b.Expect("the length of no item", Send(b, list, LB_GETTEXTLEN, 5), LB_ERR);
-             b.windows().DestroyWindow(dialog);
          }},
         {"An edit control's text: its length, and what a small buffer gets, NUL included",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
-             HWND edit = b.windows().GetDlgItem(dialog, IDC_CONF_EDIT);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             HWND edit = dialog.Item(IDC_CONF_EDIT);
              b.Expect("set", b.windows().SetWindowTextA(edit, "LPT1: (Local Port)"), TRUE);
              b.Expect("the length", b.windows().GetWindowTextLengthA(edit), 18);
              char text[6] = "ZZZZZ";
              b.Expect("copied", b.windows().GetWindowTextA(edit, text, sizeof text), 5);
              b.Expect("the text", std::string(text, sizeof text), std::string("LPT1:") + '\0');
-             b.windows().DestroyWindow(dialog);
          }},
         {"A list view inserts past its end at the end, and selects an item by its state",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
-             HWND view = b.windows().GetDlgItem(dialog, IDC_CONF_VIEW);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             HWND view = dialog.Item(IDC_CONF_VIEW);
              b.Expect("its style", (b.windows().GetWindowStyle(view) & (LVS_SHAREIMAGELISTS | LVS_SINGLESEL)),
                       LVS_SINGLESEL);
              LVITEMA item{};
@@ -266,10 +244,9 @@ std::vector<Case> WindowCases()
              TCITEMA tab{};
              tab.mask = TCIF_TEXT;
              tab.pszText = const_cast<LPSTR>("Model");
-             HWND tabs = b.windows().GetDlgItem(dialog, IDC_CONF_TABS);
+             HWND tabs = dialog.Item(IDC_CONF_TABS);
              b.Expect("a tab", Send(b, tabs, TCM_INSERTITEMA, 3, reinterpret_cast<LPARAM>(&tab)), 0);
              b.Expect("tabs", Send(b, tabs, TCM_GETITEMCOUNT), 1);
-             b.windows().DestroyWindow(dialog);
          }},
         {"The module's icon and bitmap load by their ids, and ids it does not have load nothing",
          [](Bench& b) {
@@ -286,13 +263,11 @@ std::vector<Case> WindowCases()
          }},
         {"A dialog's client area is its template's size in the dialog units of MS Shell Dlg at 8 points",
          [](Bench& b) {
-             Procedure procedure;
-             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &procedure);
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
              RECT rect{};
              b.Expect("measured", b.windows().GetClientRect(dialog, &rect), TRUE);
              b.Expect("the size", std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top),
                       "450 x 260");
-             b.windows().DestroyWindow(dialog);
          }},
     };
 }
