@@ -87,6 +87,16 @@ protected:
         return texts;
     }
 
+    // The queue of that name; a test that expects one fails, rather than
+    // crashes, when the program made none.
+    const SimQueue& QueueNamed(const std::string& name)
+    {
+        static const SimQueue none{};
+        const SimQueue* queue = machine.spooler.Queue(name);
+        if (queue == nullptr) ADD_FAILURE() << "no queue named " << name;
+        return queue != nullptr ? *queue : none;
+    }
+
     SimWindow* ModelDialog() { return screen.Dialog(IDD_SETUP_DIALOG); }
     SimWindow* ModelControl(int id) { return screen.Control(IDD_SETUP_DIALOG, id); }
 

@@ -81,7 +81,7 @@ TEST_F(HostileInput, PortNamesAndDescriptionsOutsideAsciiArePassedOnAsTheyAre)
     user.ClickItem(IDC_PORT_LIST, 0).Click(IDC_PORT_OK);
     user.Answer(IDOK);
     RunSetup();
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "Anschlu\xDF" "1:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "Anschlu\xDF" "1:");
 }
 
 TEST_F(HostileInput, ADriverDirectoryOutsideAsciiReachesTheShellInTheAnsiCodePage)
@@ -195,5 +195,5 @@ TEST_F(HostileInput, TwoThousandPortsFillTheListQuicklyAndTheLastOneInstalls)
     user.Answer(IDOK);
     RunSetup();
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(filling).count(), 1000);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "NUL1999:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "NUL1999:");
 }

@@ -520,7 +520,7 @@ TEST_F(WineSpooler, EachAttemptIsRepeatedOnceWithRawAndTheInstallationSucceeds)
     ASSERT_EQ(attempts.size(), 2u);
     EXPECT_EQ(attempts[0].arguments, "(null), 2, \"" + kModel + "\", \"LPT1:\", (null)");
     EXPECT_EQ(attempts[1].arguments, "(null), 2, \"" + kModel + "\", \"LPT1:\", \"RAW\"");
-    EXPECT_EQ(machine.spooler.Queue(kModel)->datatype, "RAW");
+    EXPECT_EQ(QueueNamed(kModel).datatype, "RAW");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
 }
 
@@ -580,7 +580,7 @@ TEST_P(UnidrvModules, AreTakenFromThePackageOrTheVersionFolder)
     }
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     ASSERT_NE(machine.spooler.Driver(kModel), nullptr);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->driverName, kModel);
+    EXPECT_EQ(QueueNamed(kModel).driverName, kModel);
     // The spooler's copy of each module: the package's, or Windows 7's own.
     for (const std::string& module : kUnidrvFiles)
         EXPECT_EQ(machine.files.FileContent(versionFolder + module),

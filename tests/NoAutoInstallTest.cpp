@@ -12,7 +12,7 @@ TEST_F(StartUp, WithoutAutoInstallTheManualPathStillInstalls)
     EXPECT_EQ(RunSetup(), 0);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
 }
 
 TEST_F(StartUp, WithoutAutoInstallAnArrivalEndsSetupWithoutInstalling)

@@ -80,7 +80,7 @@ TEST_F(ManualPath, LptOneIsProposedAndOkInstallsOnIt)
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     EXPECT_TRUE(InOrder(record, {"UnregisterDeviceNotification", "hide 108", "open 109", "EnumPortsA", "EnumPortsA",
                                  "hide 109", "show 130", "cursor wait", "paint 130", "AddPrinterA", "hide 130",
@@ -104,7 +104,7 @@ TEST_F(ManualPath, TheLastPortChosenIsTheOneInstalledOn)
     user.Press(VK_RETURN);  // the default button, OK
     user.Answer(IDOK);
     RunSetup();
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "FILE:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "FILE:");
 }
 
 TEST_F(ManualPath, WithoutAnExactLptOneNothingIsProposedAndOkHandsOverNoPort)
@@ -213,7 +213,7 @@ TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
     EXPECT_EQ(RunSetup(), 0);
 
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB003");
+    EXPECT_EQ(QueueNamed(kModel).portName, "USB003");
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
     EXPECT_TRUE(InOrder(record, {"RegisterDeviceNotificationA", "arrival " + kPrinterPath,
                                  "UnregisterDeviceNotification", "end 108 1", "cursor wait", "show 130", "paint 130", "Sleep",
@@ -235,7 +235,7 @@ TEST_F(UsbPath, ADevicePathInLowerCaseIsTheSamePrinter)
     user.PlugIn(lower);
     user.Answer(IDOK);
     RunSetup();
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB001");
+    EXPECT_EQ(QueueNamed(kModel).portName, "USB001");
 }
 
 TEST_F(UsbPath, AnotherSerialNumberAndRemovalsChangeNothing)
@@ -277,7 +277,7 @@ TEST_F(UsbPath, AnArrivalUnderTheOpenExitQuestionIsHandledAtOnce)
     user.Answer(IDYES);  // the question, which no longer matters
     RunSetup();
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{ExitQuestion, kModel + kWithMonitor}));
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "USB003");
+    EXPECT_EQ(QueueNamed(kModel).portName, "USB003");
     EXPECT_TRUE(record.Happened("end 108 1"));
     EXPECT_FALSE(record.Happened("end 108 2"));
     EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);

@@ -28,7 +28,7 @@ TEST_F(Restart, AfterACompleteInstallationNothingIsLostAndTheStatusMonitorStarts
 
     ASSERT_NE(machine.spooler.Driver(kModel), nullptr);
     ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
-    EXPECT_EQ(machine.spooler.Queue(kModel)->portName, "LPT1:");
+    EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
     EXPECT_EQ(machine.spooler.defaultPrinter, kModel);
     EXPECT_EQ(machine.registry.StringOf(kRunKey, "CorvexQL70TILLMATE(ESCP)"),
               machine.spooler.driverDirectory + "\\STM\\QL70TILLMATE(ESCP)");
