@@ -25,6 +25,25 @@ COMPATIBILITY = "{urn:schemas-microsoft-com:compatibility.v1}"
 TOOLS = {"x86": ("i686-w64-mingw32-objdump", "pei-i386"), "x64": ("x86_64-w64-mingw32-objdump", "pei-x86-64")}
 
 
+class Checks:
+    """Named checks, each printed as it is made; summary() answers the exit code."""
+
+    def __init__(self):
+        self.passed = self.failed = 0
+
+    def __call__(self, name, condition, detail=""):
+        if condition:
+            self.passed += 1
+            print("ok - " + name)
+        else:
+            self.failed += 1
+            print("not ok - %s: %s" % (name, detail))
+
+    def summary(self):
+        print("%d passed, %d failed" % (self.passed, self.failed))
+        return 1 if self.failed else 0
+
+
 def resource(data, type_id, name_id):
     """The bytes of a resource with numeric type and name, first language; with
     name_id None, how many resources of the type there are, over all names and
@@ -142,16 +161,7 @@ def main():
     data = open(path, "rb").read()
     wide = lambda text: text.encode("utf-16-le")
 
-    passed = failed = 0
-
-    def check(name, condition, detail=""):
-        nonlocal passed, failed
-        if condition:
-            passed += 1
-            print("ok - " + name)
-        else:
-            failed += 1
-            print("not ok - %s: %s" % (name, detail))
+    check = Checks()
 
     check("built for " + architecture, "file format " + file_format in headers, headers.splitlines()[1:2])
     check("a GUI program", re.search(r"Subsystem\s+0+2\s", headers) is not None)
@@ -215,8 +225,7 @@ def main():
         if len(fields) > 2 and fields[0].isdigit():
             print("  section %-8s %7d bytes" % (fields[1], int(fields[2], 16)))
     check("at most 256 KiB", len(data) <= 256 * 1024, "%d bytes" % len(data))
-    print("%d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
+    return check.summary()
 
 
 if __name__ == "__main__":

@@ -16,6 +16,7 @@ import zipfile
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
 from check_package import DRIVER_RECORD, MODEL_INF, required  # noqa: E402
+from check_exe import Checks  # noqa: E402
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
 
@@ -85,16 +86,7 @@ def check_inf(check, text, packaged):
 
 def main():
     path, architecture = sys.argv[1], sys.argv[2]
-    passed = failed = 0
-
-    def check(name, condition, detail=""):
-        nonlocal passed, failed
-        if condition:
-            passed += 1
-            print("ok - " + name)
-        else:
-            failed += 1
-            print("not ok - %s: %s" % (name, detail))
+    check = Checks()
 
     with zipfile.ZipFile(path) as archive:
         names = archive.namelist()
@@ -113,8 +105,7 @@ def main():
                                      os.path.join(folder, top, "Setup.exe"), architecture], capture_output=True,
                                     text=True)
             check("the Setup.exe inside passes its static checks", checks.returncode == 0, "\n" + checks.stdout)
-    print("%d passed, %d failed" % (passed, failed))
-    return 1 if failed else 0
+    return check.summary()
 
 
 if __name__ == "__main__":
