@@ -27,7 +27,6 @@ TEST_F(Restart, AfterACompleteInstallationNothingIsLostAndTheStatusMonitorStarts
     machine.Restart();
 
     ASSERT_NE(machine.spooler.Driver(kModel), nullptr);
-    ASSERT_NE(machine.spooler.Queue(kModel), nullptr);
     EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
     EXPECT_EQ(machine.spooler.defaultPrinter, kModel);
     EXPECT_EQ(machine.registry.StringOf(kRunKey, "CorvexQL70TILLMATE(ESCP)"),
