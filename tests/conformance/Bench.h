@@ -19,6 +19,14 @@ class Bench;
 
 struct Case {
     const char* name;
+    // What the Windows answers of the case rest on, in a word or two, by kind:
+    //   "Wine test: <file> <function>"  a Wine conformance test, which runs on
+    //                                   real Windows too (its ok(), not a
+    //                                   todo_wine);
+    //   "documentation: <page>"         Microsoft's documentation of the call;
+    //   "report: <where>"               a public report from a real machine;
+    //   "none"                          a belief that nothing here backs.
+    const char* evidence;
     void (*run)(Bench& bench);
     // Runs after the machine has restarted (on Wine: a new wineserver), for
     // what must or must not survive it.
@@ -77,6 +85,10 @@ public:
         std::string onWine = Show(wine);
         Compare(what, Show(actual), Show(windows), &onWine, why);
     }
+    // Before each call whose last error a case reads: a value that no call
+    // returns, so that a stale error can never pass for the call's own.
+    static constexpr DWORD kNoError = 0xDEADBEEF;
+    virtual void PresetLastError() = 0;
     // The last error, read right after the call that failed.
     void LastError(DWORD windows) { Expect("last error", static_cast<long long>(process().GetLastError()), windows); }
     void LastError(DWORD windows, DWORD wine, const char* why)

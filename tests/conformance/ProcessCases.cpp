@@ -17,6 +17,7 @@ std::vector<Case> ProcessCases()
 {
     return {
         {"CreateMutexA of a name that exists answers a handle and ERROR_ALREADY_EXISTS; handles close once",
+         "none",
          [](Bench& b) {
              const char name[] = "Global\\{C0FF0A11-0000-4a7e-9F21-0D8C5A7B3E14}";
              HANDLE first = b.process().CreateMutexA(nullptr, FALSE, name);
@@ -34,6 +35,7 @@ std::vector<Case> ProcessCases()
              b.process().CloseHandle(third);
          }},
         {"GetVersionExA fills a record of 148 bytes and refuses any other size with ERROR_INSUFFICIENT_BUFFER",
+         "none",
          [](Bench& b) {
              OSVERSIONINFOA version{};
              version.dwOSVersionInfoSize = sizeof version;
@@ -47,6 +49,7 @@ std::vector<Case> ProcessCases()
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
          }},
         {"GetWindowsDirectoryA answers the size it needs, NUL included, for too small a buffer",
+         "none",
          [](Bench& b) {
              char small[3] = "Z";
              UINT needed = b.process().GetWindowsDirectoryA(small, sizeof small);
@@ -57,6 +60,7 @@ std::vector<Case> ProcessCases()
              b.Expect("nothing copied", small[0], 'Z');
          }},
         {"GetModuleFileNameA cuts a name that does not fit to the buffer, NUL included, and says so",
+         "none",
          [](Bench& b) {
              char path[MAX_PATH] = {};
              DWORD length = b.windows().GetModuleFileNameA(path, MAX_PATH);
@@ -71,6 +75,7 @@ std::vector<Case> ProcessCases()
                       std::string(path, length), "Wine leaves the cut name without its NUL, as Windows XP did");
          }},
         {"The Run keys' programs start at the next log-on, each value read as CreateProcess reads a command line",
+         "none",
          [](Bench& b) {
              const std::string folder = b.Folder();
              for (const char* program : {"\\STM\\Monitor(ESCP).exe", "\\Program Files\\Vendor\\Tray.exe", "\\Program.exe",
@@ -108,6 +113,7 @@ std::vector<Case> ProcessCases()
              b.Expect("the user's Run key", b.Ran(b.Folder() + "\\User.exe"), true);
          }},
         {"A named mutex does not outlive a restart",
+         "none",
          [](Bench& b) { b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}"); },
          [](Bench& b) {
              HANDLE mutex = b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}");
@@ -115,14 +121,17 @@ std::vector<Case> ProcessCases()
              b.process().CloseHandle(mutex);
          }},
         {"IsUserAnAdmin: the setup program runs with an administrator's rights",
+         "none",
          [](Bench& b) { b.Expect("an administrator", b.process().IsUserAnAdmin() != FALSE, true); }},
         {"IsWow64Process: a process of the machine's own architecture does not run under WOW64",
+         "none",
          [](Bench& b) {
              BOOL wow64 = TRUE;
              b.Expect("answered", b.process().IsWow64Process(b.process().GetCurrentProcess(), &wow64), TRUE);
              b.Expect("under WOW64", wow64, FALSE);
          }},
         {"_mbsicmp folds the ASCII letters only, in a single-byte code page and the C locale",
+         "none",
          [](Bench& b) {
              b.Expect("ASCII letters", Compare(b, "USB#VID_F1C4&PID_1101#QL70_TILLMATE", "usb#vid_f1c4&pid_1101#ql70_tillmate"),
                       0);
@@ -131,6 +140,7 @@ std::vector<Case> ProcessCases()
              b.Expect("e acute against E acute", Compare(b, "caf\xE9", "CAF\xC9") != 0, true);
          }},
         {"_mbsicmp in code page 932 compares a double-byte character whole, its trail byte no letter",
+         "none",
          [](Bench& b) {
              b.UseAnsiCodePage(932);
              // 0x82 0x60 is a full-width A, 0x82 0x81 a full-width a; 0x83 0x41 ends in the byte of 'A'.

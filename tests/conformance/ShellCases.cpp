@@ -53,6 +53,7 @@ std::vector<Case> ShellCases()
 {
     return {
         {"SHFileOperationA copies what the patterns match in the current folder, making the destination folder",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.ChangeDirectory(package);
@@ -66,6 +67,7 @@ std::vector<Case> ShellCases()
              b.Expect("C.TXT", b.FileExists(destination + "\\C.TXT"), false);
          }},
         {"SHFileOperationA replaces a file of the same name without asking",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFile(destination + "\\A.GPD", "older");
@@ -73,6 +75,7 @@ std::vector<Case> ShellCases()
              b.Expect("replaced", b.Content(destination + "\\A.GPD"), "file A.GPD");
          }},
         {"SHFileOperationA with a source that does not exist: ERROR_FILE_NOT_FOUND, and no destination folder",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.Expect("copied", Copy(b, package + "\\MISSING.EXE", destination, kQuiet), ERROR_FILE_NOT_FOUND, 1026,
@@ -80,6 +83,7 @@ std::vector<Case> ShellCases()
              b.Expect("the destination folder", b.FolderExists(destination), false);
          }},
         {"SHFileOperationA with one missing source among others copies none of them",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFolder(destination);
@@ -91,6 +95,7 @@ std::vector<Case> ShellCases()
              b.Expect("the file after it", b.FileExists(destination + "\\B.INF"), false);
          }},
         {"SHFileOperationA with a pattern that matches nothing beside one that matches",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFolder(destination);
@@ -98,6 +103,7 @@ std::vector<Case> ShellCases()
              b.Expect("the file that matched", b.FileExists(destination + "\\A.GPD"), true);
          }},
         {"SHFileOperationA cannot replace a file that another process holds open",
+         "none",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFile(destination + "\\A.GPD", "in use");
@@ -108,6 +114,7 @@ std::vector<Case> ShellCases()
              b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use", "", why);
          }},
         {"A user who skips or cancels in the shell's window: the copy answers 0, and says something was left out",
+         "none",
          [](Bench& b) {
              std::string package = Package(b);
              for (Bench::ShellWindowAnswer answer : {Bench::ShellWindowAnswer::Skip, Bench::ShellWindowAnswer::Cancel}) {
@@ -128,6 +135,7 @@ std::vector<Case> ShellCases()
          },
          nullptr, "only the simulated machine has a user who answers the shell's window"},
         {"SHCreateDirectory makes a folder with its missing parents; an existing one answers ERROR_ALREADY_EXISTS",
+         "none",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\one\\two\\STM\\";
              b.Expect("made", b.shell().SHCreateDirectory(nullptr, Wide(folder).c_str()), ERROR_SUCCESS);
@@ -135,12 +143,14 @@ std::vector<Case> ShellCases()
              b.Expect("again", b.shell().SHCreateDirectory(nullptr, Wide(folder).c_str()), ERROR_ALREADY_EXISTS);
          }},
         {"SHCreateDirectory refuses a relative path with ERROR_BAD_PATHNAME",
+         "none",
          [](Bench& b) {
              b.ChangeDirectory(b.Folder());
              b.Expect("made", b.shell().SHCreateDirectory(nullptr, Wide("relative\\STM").c_str()), ERROR_BAD_PATHNAME);
              b.Expect("nothing below the current folder", b.FolderExists(b.Folder() + "\\relative"), false);
          }},
         {"SHCreateDirectory refuses a path longer than a folder may be with ERROR_FILENAME_EXCED_RANGE",
+         "none",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\" + std::string(100, 'a') + "\\" + std::string(100, 'b') + "\\" +
                                   std::string(100, 'c');
@@ -148,6 +158,7 @@ std::vector<Case> ShellCases()
                       ERROR_SUCCESS, "Wine's SHCreateDirectory makes a folder of any length its file system takes");
          }},
         {"CreateDirectoryA: ERROR_ALREADY_EXISTS for an existing folder, ERROR_PATH_NOT_FOUND without its parent",
+         "none",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\Corvantis";
              b.Expect("made", b.shell().CreateDirectoryA(folder.c_str(), nullptr), TRUE);
@@ -157,6 +168,7 @@ std::vector<Case> ShellCases()
              b.LastError(ERROR_PATH_NOT_FOUND);
          }},
         {"ShellExecuteA opens a program and answers more than 32; a missing one answers ERROR_FILE_NOT_FOUND",
+         "none",
          [](Bench& b) {
              std::string program = b.Folder() + "\\STM\\Monitor.exe";
              b.MakeProgram(program);
@@ -168,6 +180,7 @@ std::vector<Case> ShellCases()
              b.Expect("a missing program", reinterpret_cast<uintptr_t>(missing), ERROR_FILE_NOT_FOUND);
          }},
         {"CoCreateInstance of the shell link needs CoInitialize first; a second CoInitialize answers S_FALSE",
+         "none",
          [](Bench& b) {
              b.OnNewThread([](Bench& t) {
                  IShellLinkA* link = nullptr;
@@ -180,6 +193,7 @@ std::vector<Case> ShellCases()
              });
          }},
         {"The shell link saves its target and description; saving into a missing folder fails",
+         "none",
          [](Bench& b) {
              b.OnNewThread([](Bench& t) {
                  t.shell().CoInitialize(nullptr);
@@ -202,6 +216,7 @@ std::vector<Case> ShellCases()
              });
          }},
         {"MultiByteToWideChar converts the ANSI code page 1252: 0x80 is the euro sign, 0xE9 e acute",
+         "none",
          [](Bench& b) {
              WCHAR wide[8] = {};
              b.Expect("characters, NUL included", Convert(b, CP_ACP, 0, "C:\\\x80\xE9", wide, 8), 6);
@@ -211,6 +226,7 @@ std::vector<Case> ShellCases()
              b.Expect("0x80 there", static_cast<unsigned>(wide[0]), 0x20ACu);
          }},
         {"MultiByteToWideChar answers the size it needs, and ERROR_INSUFFICIENT_BUFFER for less",
+         "none",
          [](Bench& b) {
              WCHAR wide[4] = {};
              b.Expect("the size", Convert(b, CP_ACP, 0, "C:\\STM", nullptr, 0), 7);
@@ -220,6 +236,7 @@ std::vector<Case> ShellCases()
              b.LastError(ERROR_INVALID_PARAMETER);
          }},
         {"MultiByteToWideChar takes no flags but MB_ERR_INVALID_CHARS for UTF-8",
+         "none",
          [](Bench& b) {
              WCHAR wide[8] = {};
              int converted = Convert(b, CP_UTF8, MB_PRECOMPOSED, "C:\\", wide, 8);
@@ -229,6 +246,7 @@ std::vector<Case> ShellCases()
              b.Expect("MB_PRECOMPOSED for the ANSI code page", Convert(b, CP_ACP, MB_PRECOMPOSED, "C:\\", wide, 8), 4);
          }},
         {"MultiByteToWideChar reads bytes that are no UTF-8 as U+FFFD, or fails with MB_ERR_INVALID_CHARS",
+         "none",
          [](Bench& b) {
              WCHAR wide[8] = {};
              b.Expect("converted", Convert(b, CP_UTF8, 0, "a\xE9z", wide, 8), 4);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <set>
 
 #include "tests/conformance/Bench.h"
@@ -29,6 +30,7 @@ public:
     }
 
     bool OnWine() const override { return false; }
+    void PresetLastError() override { m_machine.process.SetLastError(kNoError); }
     std::string Folder() override
     {
         m_machine.files.AddFolder(m_folder);
@@ -117,3 +119,15 @@ TEST_P(Conformance, AnswersAsWindowsDoes)
 
 INSTANTIATE_TEST_SUITE_P(Table, Conformance, ::testing::ValuesIn(ConformanceCases()),
                          [](const ::testing::TestParamInfo<Case>& info) { return Identifier(info.param.name); });
+
+// Every case says what its Windows answers rest on, in one of the four kinds.
+TEST(ConformanceTable, EveryCaseNamesItsEvidence)
+{
+    for (const Case& tested : ConformanceCases()) {
+        std::string evidence = tested.evidence != nullptr ? tested.evidence : "";
+        bool known = evidence == "none";
+        for (const char* kind : {"Wine test: ", "documentation: ", "report: "})
+            known |= evidence.rfind(kind, 0) == 0 && evidence.size() > std::strlen(kind);
+        EXPECT_TRUE(known) << tested.name << ": evidence \"" << evidence << "\"";
+    }
+}

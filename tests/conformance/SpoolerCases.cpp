@@ -81,6 +81,7 @@ std::vector<Case> SpoolerCases()
 {
     return {
         {"GetPrinterDriverDirectoryA: a 10-byte buffer learns the size, and that size holds the path",
+         "none",
          [](Bench& b) {
              BYTE small[10] = {};
              DWORD needed = 0;
@@ -99,6 +100,7 @@ std::vector<Case> SpoolerCases()
                       true);
          }},
         {"EnumPortsA: a 10-byte buffer learns the size, and that size holds every port with its description",
+         "none",
          [](Bench& b) {
              BYTE small[10] = {};
              DWORD needed = 0, returned = 99;
@@ -120,6 +122,7 @@ std::vector<Case> SpoolerCases()
              b.Expect("LPT1: is among them", lpt1, true);
          }},
         {"EnumPortsA with no port at all succeeds at once, with no entry",
+         "none",
          [](Bench& b) {
              b.RemovePorts();
              BYTE small[10] = {};
@@ -129,22 +132,26 @@ std::vector<Case> SpoolerCases()
          },
          nullptr, "a Wine prefix always has its local ports, and removing one asks the user"},
         {"AddPrinterDriverA takes the record's files from the driver directory into its version folder",
+         "none",
          [](Bench& b) {
              b.Expect("registered", AddDriver(b, 'A'), TRUE);
              for (const char* file : {"CONFDRVA.GPD", "CONFDRVA.DLL", "CONFDRVAUI.DLL", "CONFDRVA.DEP"})
                  b.Expect(file, b.FileExists(b.DriverDirectory() + "\\3\\" + file), true);
          }},
         {"AddPrinterDriverA takes a dependent file that its version folder has already",
+         "none",
          [](Bench& b) {
              b.Expect("registered", AddDriver(b, 'B', Lies::InVersionFolder), TRUE);
          }},
         {"AddPrinterDriverA refuses a dependent file that is in neither folder",
+         "none",
          [](Bench& b) {
              BOOL added = AddDriver(b, 'C', Lies::Nowhere);
              b.Expect("registered", added, FALSE, TRUE, "Wine's spooler copies the files it finds and ignores the rest");
              if (!added) b.LastError(ERROR_FILE_NOT_FOUND);
          }},
         {"AddPrinterA creates a queue from the installer's record, and answers ERROR_PRINTER_ALREADY_EXISTS after",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'Q');
              Queue queue{"Conformance Queue", "LPT1:", "Conformance Driver Q"};
@@ -160,6 +167,7 @@ std::vector<Case> SpoolerCases()
              b.RemoveQueue(queue.name);
          }},
         {"AddPrinterA without a data type takes the print processor's default",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'R');
              Queue queue{"Conformance Queue R", "LPT1:", "Conformance Driver R"};
@@ -167,17 +175,20 @@ std::vector<Case> SpoolerCases()
              ExpectQueue(b, queue, 0, ERROR_INVALID_PARAMETER, "Wine's AddPrinter wants a data type");
          }},
         {"AddPrinterA refuses a port that the spooler does not know",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'S');
              ExpectQueue(b, {"Conformance Queue S", "CONFNOPORT:", "Conformance Driver S"}, ERROR_UNKNOWN_PORT, 0,
                          "Wine's AddPrinter takes any port name");
          }},
         {"AddPrinterA refuses a driver that the spooler does not know",
+         "none",
          [](Bench& b) {
              ExpectQueue(b, {"Conformance Queue T", "LPT1:", "Conformance No Such Driver"}, ERROR_UNKNOWN_PRINTER_DRIVER,
                          ERROR_INVALID_PARAMETER, "Wine's AddPrinter answers an unknown driver with 87");
          }},
         {"AddPrinterA refuses an unknown print processor",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'U');
              Queue queue{"Conformance Queue U", "LPT1:", "Conformance Driver U", "confprocessor"};
@@ -185,6 +196,7 @@ std::vector<Case> SpoolerCases()
                          "Wine's AddPrinter answers a print processor it does not have with 87");
          }},
         {"AddPrinterA refuses a data type that the print processor does not have",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'V');
              Queue queue{"Conformance Queue V", "LPT1:", "Conformance Driver V"};
@@ -192,6 +204,7 @@ std::vector<Case> SpoolerCases()
              ExpectQueue(b, queue, ERROR_INVALID_DATATYPE, 0, "Wine's AddPrinter takes any data type");
          }},
         {"SetDefaultPrinterA makes a queue the default, and refuses a name that is none",
+         "none",
          [](Bench& b) {
              AddDriver(b, 'W');
              Queue queue{"Conformance Queue W", "LPT1:", "Conformance Driver W"};
@@ -204,11 +217,13 @@ std::vector<Case> SpoolerCases()
              b.RemoveQueue(queue.name);
          }},
         {"ClosePrinter refuses a handle that the spooler did not give",
+         "none",
          [](Bench& b) {
              b.Expect("closed", b.spooler().ClosePrinter(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x4A5A))), FALSE);
              b.LastError(ERROR_INVALID_HANDLE);
          }},
         {"SetupCopyOEMInfA stores an INF file as oemN.inf once; the same file again answers ERROR_FILE_EXISTS",
+         "none",
          [](Bench& b) {
              std::string source = b.Folder() + "\\CONFA.INF";
              b.MakeFile(source, kInf + std::string("stored once"));
@@ -228,12 +243,14 @@ std::vector<Case> SpoolerCases()
              b.LastError(ERROR_FILE_EXISTS);
          }},
         {"SetupCopyOEMInfA with a source that does not exist",
+         "none",
          [](Bench& b) {
              char stored[MAX_PATH] = {};
              b.Expect("copied", CopyInf(b, b.Folder() + "\\CONFNONE.INF", stored, MAX_PATH, nullptr), FALSE);
              b.LastError(ERROR_FILE_NOT_FOUND);
          }},
         {"SetupCopyOEMInfA with too small a buffer for the stored name answers the size it needs",
+         "none",
          [](Bench& b) {
              std::string source = b.Folder() + "\\CONFB.INF";
              b.MakeFile(source, kInf + std::string("too small a buffer"));
@@ -244,6 +261,7 @@ std::vector<Case> SpoolerCases()
              b.Expect("the size needed is more", required > sizeof stored, true);
          }},
         {"RegisterDeviceNotificationA registers a window for an interface class, and the registration is released",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              DEV_BROADCAST_DEVICEINTERFACE_A filter{};

@@ -69,6 +69,7 @@ std::vector<Case> WindowCases()
 {
     return {
         {"WM_INITDIALOG is given the first visible, enabled tab-stop control, and TRUE gives it the focus",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_FOCUS, TRUE);
              HWND first = dialog.Item(IDC_CONF_FIRST);
@@ -76,6 +77,7 @@ std::vector<Case> WindowCases()
              b.Expect("the focus", b.Focus() == first, true);
          }},
         {"FALSE from WM_INITDIALOG leaves the focus where it was",
+         "none",
          [](Bench& b) {
              HWND before = b.Focus();
              CaseDialog dialog(b, IDD_CONF_FOCUS, FALSE);
@@ -83,6 +85,7 @@ std::vector<Case> WindowCases()
              b.Expect("the focus unchanged", b.Focus() == before, true);
          }},
         {"A dialog procedure that leaves WM_INITDIALOG unhandled answers FALSE: no default focus",
+         "none",
          [](Bench& b) {
              HWND before = b.Focus();
              Procedure procedure(TRUE);
@@ -92,6 +95,7 @@ std::vector<Case> WindowCases()
              b.windows().DestroyWindow(dialog);
          }},
         {"A window shown waits to be painted: BeginPaint validates it, EndPaint alone does not",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("shown", b.windows().IsWindowVisible(dialog) != 0, true);
@@ -109,6 +113,7 @@ std::vector<Case> WindowCases()
                       "Wine's DrawIconEx draws into no device context and answers TRUE");
          }},
         {"RedrawWindow with RDW_UPDATENOW paints the window at once",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("waits to be painted", b.NeedsPaint(dialog), true);
@@ -117,6 +122,7 @@ std::vector<Case> WindowCases()
              b.Expect("painted", b.NeedsPaint(dialog), false);
          }},
         {"A destroyed window, and its controls with it, answer no with ERROR_INVALID_WINDOW_HANDLE",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              HWND edit = dialog.Item(IDC_CONF_EDIT);
@@ -139,6 +145,7 @@ std::vector<Case> WindowCases()
              b.LastError(kInvalidWindow);
          }},
         {"ShowWindow answers whether the window was visible, EnableWindow whether it was disabled",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_FOCUS);
              b.Expect("shown", b.windows().ShowWindow(dialog, SW_SHOW) != 0, false);
@@ -155,6 +162,7 @@ std::vector<Case> WindowCases()
              b.Expect("enabled again", b.windows().EnableWindow(first, TRUE) != 0, true);
          }},
         {"EndDialog hides a modeless dialog at once, which stays until it is destroyed",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              b.Expect("ended", b.windows().EndDialog(dialog, IDOK), TRUE);
@@ -162,6 +170,7 @@ std::vector<Case> WindowCases()
              b.Expect("still there", b.IsWindow(dialog), true);
          }},
         {"DialogBoxParam disables the owner while it runs, and answers what EndDialog was given in WM_INITDIALOG",
+         "none",
          [](Bench& b) {
              CaseDialog ownerWindow(b, IDD_CONF_CONTROLS);
              Procedure modal;
@@ -177,6 +186,7 @@ std::vector<Case> WindowCases()
              b.Expect("the dialog after", b.IsWindow(modal.initialised), false);
          }},
         {"DialogBoxParam and CreateDialogParam of a template the module does not have",
+         "none",
          [](Bench& b) {
              Procedure procedure;
              b.Expect("modal", b.windows().DialogBoxParam(IDD_CONF_MISSING, nullptr, &procedure), -1);
@@ -184,6 +194,7 @@ std::vector<Case> WindowCases()
              b.LastError(ERROR_RESOURCE_NAME_NOT_FOUND);
          }},
         {"A list box inserts at a position without sorting, and its selection stays on its item",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              HWND list = dialog.Item(IDC_CONF_LIST);
@@ -200,6 +211,7 @@ std::vector<Case> WindowCases()
              b.Expect("no such item", Send(b, list, LB_SETCURSEL, 9), LB_ERR);
          }},
         {"A list box item's data is 0 until it is set; an item that is not there answers LB_ERR",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              HWND list = dialog.Item(IDC_CONF_LIST);
@@ -213,6 +225,7 @@ std::vector<Case> WindowCases()
              b.Expect("the length of no item", Send(b, list, LB_GETTEXTLEN, 5), LB_ERR);
          }},
         {"An edit control's text: its length, and what a small buffer gets, NUL included",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              HWND edit = dialog.Item(IDC_CONF_EDIT);
@@ -223,6 +236,7 @@ std::vector<Case> WindowCases()
              b.Expect("the text", std::string(text, sizeof text), std::string("LPT1:") + '\0');
          }},
         {"A list view inserts past its end at the end, and selects an item by its state",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              HWND view = dialog.Item(IDC_CONF_VIEW);
@@ -249,6 +263,7 @@ std::vector<Case> WindowCases()
              b.Expect("tabs", Send(b, tabs, TCM_GETITEMCOUNT), 1);
          }},
         {"The module's icon and bitmap load by their ids, and ids it does not have load nothing",
+         "none",
          [](Bench& b) {
              b.Expect("the icon", b.windows().LoadIconA(IDI_CONF_ICON) != nullptr, true);
              b.Expect("no such icon", b.windows().LoadIconA(IDI_CONF_MISSING) != nullptr, false);
@@ -262,6 +277,7 @@ std::vector<Case> WindowCases()
                       false);
          }},
         {"A dialog's client area is its template's size in the dialog units of MS Shell Dlg at 8 points",
+         "none",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              RECT rect{};

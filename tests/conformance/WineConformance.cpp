@@ -43,6 +43,7 @@ public:
     explicit WineBench(int number) : Bench(Win32Platform()), m_folder("C:\\conformance\\" + std::to_string(number)) {}
 
     bool OnWine() const override { return true; }
+    void PresetLastError() override { ::SetLastError(kNoError); }
     std::string Folder() override
     {
         MakeFolders(m_folder);
