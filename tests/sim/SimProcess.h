@@ -27,6 +27,11 @@ public:
     bool administrator = true;
     // A 64-bit Windows, on which a 32-bit process runs under WOW64.
     bool wow64 = false;
+    // The processor that Windows itself runs on: IMAGE_FILE_MACHINE_AMD64 for
+    // 64-bit Windows on x64, IMAGE_FILE_MACHINE_I386 for 32-bit Windows,
+    // IMAGE_FILE_MACHINE_ARM64 for Windows on ARM.
+    WORD nativeMachine = IMAGE_FILE_MACHINE_AMD64;
+    bool SixtyFourBitWindows() const { return nativeMachine != IMAGE_FILE_MACHINE_I386; }
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
     // The ANSI code page: 1252, or 932, whose double-byte characters have
