@@ -10,9 +10,11 @@
 namespace {
 
 // The package's files, found in the current folder: printer description
-// files, the driver plug-in and modules, the INF file, the help file and the
-// uninstaller. A list of names ended by an empty one.
-const char kPackagePatterns[] = "*.GPD\0*.DLL\0*.INF\0*.HLP\0*.EXE\0";
+// files, the driver plug-in and modules, the INF file, the help file, the
+// uninstaller, and the catalog that signs the INF (the driver store takes it
+// from beside the INF, and 64-bit Windows refuses an INF without it). A list
+// of names ended by an empty one.
+const char kPackagePatterns[] = "*.GPD\0*.DLL\0*.INF\0*.HLP\0*.EXE\0*.CAT\0";
 
 }  // namespace
 

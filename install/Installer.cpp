@@ -43,11 +43,18 @@ const GUID kPersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x0
 
 const char* Model() { return ModelName[ConfiguredModel]; }
 
+// Room for InfStoreErrorFormat with its eight hexadecimal digits.
+constexpr size_t kInfStoreErrorSize = 160;
+
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 LPSTR Text(const char* text) { return const_cast<LPSTR>(text); }
 
 }  // namespace
+
+const char InfStoreErrorFormat[] =
+    "The printer driver's information file could not be stored in the system's driver store (error 0x%08X).\n"
+    "Nothing was installed.";
 
 CInstaller::CInstaller() = default;
 
@@ -92,7 +99,14 @@ void CInstaller::RunInstallation()
 
 void CInstaller::ReportOutcome()
 {
-    if (!DirectoryOk)
+    if (!DirectoryOk && InfStoreError != ERROR_SUCCESS) {
+        // No installation ran: the store refused the INF file before it
+        // (64-bit Windows refuses one without its catalog; on 32-bit Windows
+        // the administrator may have declined an unsigned driver).
+        char text[kInfStoreErrorSize];
+        (void)std::snprintf(text, sizeof text, InfStoreErrorFormat, static_cast<unsigned>(InfStoreError));
+        MessageBox(text, SetupCaption, MB_OK | MB_ICONERROR);
+    } else if (!DirectoryOk)
         MessageBox(DriverDirectoryError, SetupCaption, MB_OK | MB_ICONERROR);
     else if (!DriverOk)
         MessageBox(kDriverError, SetupCaption, MB_OK | MB_ICONERROR);
@@ -143,7 +157,10 @@ bool CInstaller::InstallInfFile()
     // "<driver directory>\<INF file>" must fit its 260 characters, NUL included.
     size_t directory = std::strlen(DriverDirectory.get());
     size_t name = std::strlen(InfFile[ConfiguredModel]);
-    if (directory + 1 + name + 1 > sizeof InfSourcePath) return false;
+    if (directory + 1 + name + 1 > sizeof InfSourcePath) {
+        InfStoreError = ERROR_FILENAME_EXCED_RANGE;
+        return false;
+    }
     std::memcpy(InfSourcePath, DriverDirectory.get(), directory);
     InfSourcePath[directory] = '\\';
     std::memcpy(InfSourcePath + directory + 1, InfFile[ConfiguredModel], name + 1);
@@ -152,7 +169,10 @@ bool CInstaller::InstallInfFile()
                                    sizeof InfDestinationName, nullptr, nullptr))
         return true;
     // The same file is in the store already.
-    return Process().GetLastError() == ERROR_FILE_EXISTS;
+    DWORD error = Process().GetLastError();
+    if (error == ERROR_FILE_EXISTS) return true;
+    InfStoreError = error;
+    return false;
 }
 
 // ---------------------------------------------------------------- queue

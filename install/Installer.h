@@ -11,6 +11,10 @@
 #include "framework/Afx.h"
 #include "install/DriverDirectory.h"
 
+// The outcome when the driver store refused the INF file: a printf format
+// that takes the system's error as an unsigned number.
+extern const char InfStoreErrorFormat[];
+
 class CInstaller : public CWnd {
 public:
     CInstaller();
@@ -26,7 +30,8 @@ public:
 
     bool QueryDriverDirectory();
     bool RegisterDriver();
-    // Puts the INF file into the system's store; true also when it is there already.
+    // Puts the INF file into the system's store; true also when it is there
+    // already. When the store refuses it, InfStoreError holds why.
     bool InstallInfFile();
     bool CreatePrinterQueue();
     // The stages from here on build their paths from DriverDirectory: they
@@ -47,6 +52,10 @@ public:
     DriverPath DriverDirectory;
     char InfSourcePath[MAX_PATH] = {};
     char InfDestinationName[MAX_PATH] = {};
+    // The system's error when the store refused the INF file; ERROR_SUCCESS
+    // until then. The USB path installs nothing after such a refusal, and
+    // its outcome names this error.
+    DWORD InfStoreError = ERROR_SUCCESS;
 
     // How long a port that the spooler does not know yet is waited for: this
     // many waits of 2000 ms before the queue creation gives up.

@@ -19,6 +19,11 @@
 #include <shlobj.h>
 #include <winspool.h>
 
+// setupapi.h's code for an INF of the wrong kind, which MinGW-w64's leaves out.
+#ifndef ERROR_WRONG_INF_TYPE
+#define ERROR_WRONG_INF_TYPE (APPLICATION_ERROR_MASK | ERROR_SEVERITY_ERROR | 0x209)
+#endif
+
 #else  // the published layouts, for the native build
 
 #include <cstddef>
@@ -361,6 +366,11 @@ enum : DWORD {
     ERROR_UNKNOWN_PRINTPROCESSOR = 1798,
     ERROR_PRINTER_ALREADY_EXISTS = 1802,
     ERROR_INVALID_DATATYPE = 1804,
+    ERROR_CANCELLED = 1223,
+    ERROR_UNSUPPORTED_TYPE = 1630,
+    // The device-installation layer's own codes (setupapi.h).
+    ERROR_WRONG_INF_TYPE = 0xE0000209,
+    ERROR_NO_CATALOG_FOR_OEM_INF = 0xE000022F,
 };
 
 enum : REGSAM { KEY_QUERY_VALUE = 0x0001, KEY_SET_VALUE = 0x0002, KEY_READ = 0x20019, KEY_ALL_ACCESS = 0xF003F };

@@ -46,6 +46,8 @@ protected:
             EXPECT_FALSE(user.HasMore()) << "the script has actions left that the program never asked for";
         }
         for (const std::string& text : user.unexpectedBoxes) ADD_FAILURE() << "a box nobody expected: " << text;
+        for (const std::string& inf : machine.spooler.unansweredQuestions)
+            ADD_FAILURE() << "the system's signing question for " << inf << " came, and the script has no answer";
         for (const std::string& error : screen.imageListErrors) ADD_FAILURE() << error;
         for (const std::string& error : screen.paintErrors) ADD_FAILURE() << error;
     }

@@ -102,7 +102,7 @@ TEST_F(Installation, AFreshSystemGetsTheQueueTheStatusMonitorAndOneInformationBo
 
     // The INF file in the store, the uninstall entry.
     EXPECT_EQ(machine.spooler.infStore.size(), 1u);
-    EXPECT_EQ(machine.files.FileContent("C:\\Windows\\INF\\oem0.inf"), "package file CORVEX_ESCP.INF");
+    EXPECT_EQ(machine.files.FileContent("C:\\Windows\\INF\\oem0.inf"), kPackageInf);
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayName"), "Corvantis Printer Software");
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"), Dir() + "\\Uninstall.exe");
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "DisplayIcon"), Dir() + "\\Uninstall.exe");
@@ -455,13 +455,14 @@ TEST_F(Installation, ADriverDirectoryTooLongForTheInfPathIsANo)
 
     // One shorter fits exactly.
     machine.spooler.SetDriverDirectory(tooLong.substr(0, tooLong.size() - 1));
-    machine.files.AddFile(machine.spooler.driverDirectory + "\\CORVEX_ESCP.INF", "inf");
+    for (const char* name : {"CORVEX_ESCP.INF", "CORVEX_ESCP.CAT"})
+        machine.files.AddFile(machine.spooler.driverDirectory + "\\" + name, PackageContent(name));
     EXPECT_TRUE(installer.InstallInfFile());
     EXPECT_EQ(std::strlen(installer.InfSourcePath), 259u);
 
     // A shorter directory afterwards: the path ends where the new one does.
     machine.spooler.SetDriverDirectory("C:\\D");
-    machine.files.AddFile("C:\\D\\CORVEX_ESCP.INF", "inf");
+    for (const char* name : {"CORVEX_ESCP.INF", "CORVEX_ESCP.CAT"}) machine.files.AddFile("C:\\D\\" + std::string(name), PackageContent(name));
     EXPECT_TRUE(installer.InstallInfFile());
     EXPECT_EQ(std::string(installer.InfSourcePath), "C:\\D\\CORVEX_ESCP.INF");
 }

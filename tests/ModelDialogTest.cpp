@@ -141,7 +141,7 @@ TEST_F(ModelSelection, OkStagesThePackageHidesTheDialogRunsTheConnectionDialogAn
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text, ExitQuestion);
     EXPECT_EQ(machine.files.FilesIn(machine.spooler.driverDirectory),
-              (std::vector<std::string>{"CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
+              (std::vector<std::string>{"CORVEX_ESCP.CAT", "CORVEX_ESCP.INF", "Corvex.HLP", "ESC_QRT_BILL.GPD", "ESC_QRT_BILL.dll",
                                         "Setup.exe", "TTFSUB.gpd", "Uninstall.exe", "stdnames.gpd", "unidrv.dll",
                                         "unidrv.hlp", "unidrvui.dll", "unires.dll"}));
     // The connection dialog ends with Cancel; the model dialog with OK all the same.

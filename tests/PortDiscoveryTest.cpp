@@ -1,8 +1,10 @@
 // The whole program on a simulated machine, from start-up to the last
 // message, down both ways of finding the port: the printer arriving on USB,
 // and the port chosen by hand.
+#include <cstdio>
 #include <cstring>
 
+#include "install/Installer.h"
 #include "tests/Harness.h"
 
 namespace {
@@ -377,7 +379,8 @@ TEST_F(UsbPath, EachFailingRegistryCallOfTheLookupIsAFailedLookup)
     for (int failing = 1; failing <= 7; ++failing) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
-        fresh.files.AddFile(fresh.files.currentDirectory + "\\CORVEX_ESCP.INF", "inf");
+        for (const char* name : {"CORVEX_ESCP.INF", "CORVEX_ESCP.CAT"})
+            fresh.files.AddFile(fresh.files.currentDirectory + "\\" + name, PackageContent(name));
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
         fresh.record.Fail(failing == 5 || failing == 7 ? "RegQueryValueExA" : "RegOpenKeyExA", ERROR_ACCESS_DENIED,
@@ -394,16 +397,91 @@ TEST_F(UsbPath, EachFailingRegistryCallOfTheLookupIsAFailedLookup)
     user.script.clear();
 }
 
-TEST_F(UsbPath, AFailedInfStageReportsTheDirectoryErrorWithoutALookup)
+// The driver store's answer to the package's INF, which the USB path asks
+// for before anything else: it installs only after the store took the INF.
+struct StoreAnswer {
+    const char* what;
+    WORD nativeMachine;
+    // The INF's catalog entry in [Version], or none.
+    const char* catalogEntry;
+    SimSpooler::SigningAnswer signing;
+    // The error the outcome names; 0: the printer is installed.
+    DWORD refusal;
+    bool asked = false;  // the system's signing question came
+    DWORD fault = 0;     // SetupCopyOEMInfA fails with this
+};
+void PrintTo(const StoreAnswer& answer, std::ostream* out) { *out << answer.what; }
+
+class UsbPathDriverStore : public UsbPath, public ::testing::WithParamInterface<StoreAnswer> {};
+
+TEST_P(UsbPathDriverStore, InstallsOnlyWhatTheStoreTookAndNamesItsRefusal)
 {
+    const StoreAnswer& row = GetParam();
+    machine.process.nativeMachine = row.nativeMachine;
+    if (row.nativeMachine == IMAGE_FILE_MACHINE_I386)
+        machine.spooler.SetDriverDirectory("C:\\Windows\\system32\\spool\\DRIVERS\\W32X86");
+    machine.files.AddFile(machine.files.currentDirectory + "\\CORVEX_ESCP.INF", PackageInf(row.catalogEntry));
+    machine.spooler.signingAnswer = row.signing;
+    if (row.fault != 0) machine.record.Fail("SetupCopyOEMInfA", row.fault);
     SeedUsbInterface();
-    machine.record.Fail("SetupCopyOEMInfA", ERROR_ACCESS_DENIED);
     user.PlugIn(kPrinterPath);
     user.Answer(IDOK);
-    RunSetup();
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x001C occured."});
+    EXPECT_EQ(RunSetup(), 0);
+
+    EXPECT_EQ(machine.spooler.signingQuestions.size(), row.asked ? 1u : 0u);
+    if (row.refusal == 0) {
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+        EXPECT_EQ(QueueNamed(kModel).portName, "USB003");
+        EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+        return;
+    }
+    char text[200];
+    std::snprintf(text, sizeof text, InfStoreErrorFormat, static_cast<unsigned>(row.refusal));
+    ASSERT_EQ(screen.boxes.size(), 1u);
+    EXPECT_EQ(Describe(screen.boxes[0]), Describe({nullptr, text, SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
+    // Nothing installed: no lookup, no driver, no queue, nothing stored.
     EXPECT_EQ(record.CountOf("RegOpenKeyExA"), 0);
-    EXPECT_EQ(record.CountOf("AddPrinterDriverA"), 0);
+    EXPECT_TRUE(machine.spooler.drivers.empty());
+    EXPECT_TRUE(machine.spooler.queues.empty());
+    EXPECT_TRUE(machine.spooler.infStore.empty());
+    EXPECT_TRUE(machine.files.launched.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, UsbPathDriverStore,
+    ::testing::Values(
+        StoreAnswer{"SixtyFourBitWithItsCatalog", IMAGE_FILE_MACHINE_AMD64, "CatalogFile=CORVEX_ESCP.CAT",
+                    SimSpooler::SigningAnswer::None, 0},
+        StoreAnswer{"SixtyFourBitWithTheDecoratedEntry", IMAGE_FILE_MACHINE_AMD64, "CatalogFile.NTamd64=CORVEX_ESCP.CAT",
+                    SimSpooler::SigningAnswer::None, 0},
+        StoreAnswer{"SixtyFourBitWithoutACatalogEntry", IMAGE_FILE_MACHINE_AMD64, "", SimSpooler::SigningAnswer::None,
+                    ERROR_NO_CATALOG_FOR_OEM_INF},
+        StoreAnswer{"SixtyFourBitWithAnotherArchitecturesEntryOnly", IMAGE_FILE_MACHINE_AMD64,
+                    "CatalogFile.NTx86=CORVEX_ESCP.CAT", SimSpooler::SigningAnswer::None, ERROR_NO_CATALOG_FOR_OEM_INF},
+        StoreAnswer{"SixtyFourBitWithANamedCatalogMissing", IMAGE_FILE_MACHINE_AMD64, "CatalogFile=OTHER.CAT",
+                    SimSpooler::SigningAnswer::None, ERROR_FILE_NOT_FOUND},
+        StoreAnswer{"ThirtyTwoBitSignedAsksNothing", IMAGE_FILE_MACHINE_I386, "CatalogFile.NTx86=CORVEX_ESCP.CAT",
+                    SimSpooler::SigningAnswer::None, 0},
+        StoreAnswer{"ThirtyTwoBitUnsignedInstallAnyway", IMAGE_FILE_MACHINE_I386, "",
+                    SimSpooler::SigningAnswer::InstallAnyway, 0, true},
+        StoreAnswer{"ThirtyTwoBitUnsignedDontInstall", IMAGE_FILE_MACHINE_I386, "",
+                    SimSpooler::SigningAnswer::DontInstall, ERROR_CANCELLED, true},
+        StoreAnswer{"AStoreThatFailsOtherwise", IMAGE_FILE_MACHINE_AMD64, "CatalogFile=CORVEX_ESCP.CAT",
+                    SimSpooler::SigningAnswer::None, ERROR_ACCESS_DENIED, false, ERROR_ACCESS_DENIED}),
+    [](const ::testing::TestParamInfo<StoreAnswer>& info) { return std::string(info.param.what); });
+
+// The manual path stores the INF after the queue and goes by the queue: a
+// package that 64-bit Windows' store refuses still installs there.
+TEST_F(ManualPath, APackageWithoutItsCatalogStillInstallsOnSixtyFourBitWindows)
+{
+    machine.files.AddFile(machine.files.currentDirectory + "\\CORVEX_ESCP.INF", PackageInf(""));
+    user.Click(IDC_PORT_OK);
+    user.Answer(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
+    EXPECT_TRUE(machine.spooler.infStore.empty());
+    EXPECT_TRUE(InOrder(record, {"AddPrinterA", "SetupCopyOEMInfA", "answered " + std::to_string(ERROR_NO_CATALOG_FOR_OEM_INF)}));
 }
 
 struct MalformedBroadcast {

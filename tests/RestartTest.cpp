@@ -36,7 +36,7 @@ TEST_F(Restart, AfterACompleteInstallationNothingIsLostAndTheStatusMonitorStarts
     EXPECT_EQ(machine.registry.StringOf(kUninstallKey, "UninstallString"),
               machine.spooler.driverDirectory + "\\Uninstall.exe");
     ASSERT_EQ(machine.spooler.infStore.size(), 1u);
-    EXPECT_EQ(machine.files.FileContent("C:\\Windows\\INF\\" + machine.spooler.infStore[0]), "package file CORVEX_ESCP.INF");
+    EXPECT_EQ(machine.files.FileContent("C:\\Windows\\INF\\" + machine.spooler.infStore[0]), kPackageInf);
     // Started at log-on by its Run value, which names it without ".exe".
     EXPECT_EQ(machine.process.running, std::vector<std::string>{monitor});
     EXPECT_TRUE(InOrder(record, {"restart", "start " + monitor}));

@@ -45,7 +45,7 @@ TEST_F(Staging, TheCopyRequestNamesThePackagePatternsAndTheDirectory)
     Stage();
     ASSERT_EQ(machine.record.CountOf("SHFileOperationA"), 1);
     EXPECT_EQ(machine.record.CallsOf("SHFileOperationA")[0].arguments,
-              "func=2, flags=0x210, from=[*.GPD][*.DLL][*.INF][*.HLP][*.EXE], to=[" + machine.spooler.driverDirectory +
+              "func=2, flags=0x210, from=[*.GPD][*.DLL][*.INF][*.HLP][*.EXE][*.CAT], to=[" + machine.spooler.driverDirectory +
                   "], hwnd=none");
     EXPECT_FALSE(machine.files.FileExists(machine.spooler.driverDirectory + "\\ReadMe.txt"));
     EXPECT_FALSE(machine.files.FileExists(machine.spooler.driverDirectory + "\\QL70TILLMATE(ESCP).exe"));

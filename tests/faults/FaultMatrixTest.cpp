@@ -361,7 +361,7 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     run.runValue = machine.registry.Value("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                           "CorvexQL70TILLMATE(ESCP)") != nullptr;
     for (const std::string& stored : machine.spooler.infStore)
-        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == "package file CORVEX_ESCP.INF";
+        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == kPackageInf;
     const std::string uninstaller = directory + "\\Uninstall.exe";
     run.uninstallEntry = machine.registry.StringOf(kUninstallKey, "DisplayName") == "Corvantis Printer Software" &&
                          machine.registry.StringOf(kUninstallKey, "UninstallString") == uninstaller &&

@@ -10,6 +10,48 @@ namespace {
 
 std::string Optional(LPCSTR value) { return value != nullptr ? std::string(value) : std::string(); }
 
+std::string Trimmed(const std::string& text)
+{
+    size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return "";
+    size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+// What the store reads of an INF: whether it has a [Manufacturer] section,
+// and the [Version] entries, by their lower-case names.
+struct InfText {
+    bool manufacturer = false;
+    std::vector<std::pair<std::string, std::string>> version;
+};
+
+InfText ReadInf(const std::string& content)
+{
+    InfText inf;
+    std::string section;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        std::string line = content.substr(start, end - start);
+        start = end + 1;
+        // A comment runs from ';' to the end of the line.
+        line = Trimmed(line.substr(0, line.find(';')));
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            section = Lower(Trimmed(line.substr(1, line.size() - 2)));
+            inf.manufacturer |= section == "manufacturer";
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (section == "version" && equals != std::string::npos) {
+            std::string value = Trimmed(line.substr(equals + 1));
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            inf.version.emplace_back(Lower(Trimmed(line.substr(0, equals))), value);
+        }
+    }
+    return inf;
+}
+
 }  // namespace
 
 SimSpooler::SimSpooler(SimCallRecord& record, SimProcess& process, SimFiles& files)
@@ -270,6 +312,9 @@ BOOL SimSpooler::SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaL
     std::string stored;
     for (const std::string& name : infStore)
         if (m_files.FileContent("C:\\Windows\\INF\\" + name) == content) stored = name;
+    // A package already in the store is found there before it is checked again.
+    if (stored.empty())
+        if (DWORD refusal = InfRefusal(SourceInfFileName, content)) return Failed(refusal);
     if (stored.empty()) {
         stored = "oem" + std::to_string(infStore.size()) + ".inf";
         infStore.push_back(stored);
@@ -316,4 +361,48 @@ BOOL SimSpooler::UnregisterDeviceNotification(HDEVNOTIFY Handle)
             return TRUE;
         }
     return Failed(ERROR_INVALID_HANDLE);
+}
+
+DWORD SimSpooler::InfRefusal(const std::string& path, const std::string& content)
+{
+    // Windows XP took any INF; what follows is Vista's driver store.
+    if (m_process.majorVersion < 6) return 0;
+    InfText inf = ReadInf(content);
+    // Vista answers ERROR_WRONG_INF_TYPE for an INF without a [Manufacturer]
+    // section, 7 and later ERROR_UNSUPPORTED_TYPE.
+    if (!inf.manufacturer) return m_process.minorVersion == 0 ? ERROR_WRONG_INF_TYPE : ERROR_UNSUPPORTED_TYPE;
+
+    // The signature is the catalog that [Version] names, undecorated or for
+    // the machine's own processor. One that is there counts as valid: its
+    // trust is out of reach here.
+    const char* decorated = m_process.nativeMachine == IMAGE_FILE_MACHINE_I386    ? "catalogfile.ntx86"
+                            : m_process.nativeMachine == IMAGE_FILE_MACHINE_ARM64 ? "catalogfile.ntarm64"
+                                                                                  : "catalogfile.ntamd64";
+    std::string catalog;
+    for (const auto& entry : inf.version)
+        if ((entry.first == "catalogfile" && catalog.empty()) || entry.first == decorated) catalog = entry.second;
+    std::string folder = path.substr(0, path.find_last_of('\\') + 1);
+    const bool named = !catalog.empty();
+    if (named && m_files.FileExists(folder + catalog)) return 0;
+
+    // Unsigned. 64-bit Windows refuses it: with ERROR_NO_CATALOG_FOR_OEM_INF
+    // when [Version] names no catalog; when the named one is not beside the
+    // INF, the store's copy of the package (which takes the catalog with the
+    // INF) fails with ERROR_FILE_NOT_FOUND.
+    if (m_process.SixtyFourBitWindows()) return named ? ERROR_FILE_NOT_FOUND : ERROR_NO_CATALOG_FOR_OEM_INF;
+    // 32-bit Windows asks the user first.
+    signingQuestions.push_back(path);
+    m_record.Log(std::string("question ") + kSigningQuestion);
+    switch (signingAnswer) {
+    case SigningAnswer::InstallAnyway:
+        m_record.Log(std::string("answer ") + kInstallAnyway);
+        return 0;
+    case SigningAnswer::DontInstall:
+        m_record.Log(std::string("answer ") + kDontInstall);
+        return ERROR_CANCELLED;
+    case SigningAnswer::None:
+        break;
+    }
+    unansweredQuestions.push_back(path);
+    return ERROR_CANCELLED;
 }

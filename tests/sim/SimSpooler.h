@@ -70,6 +70,20 @@ public:
     // ERROR_INVALID_PARAMETER; Windows takes winprint's default.
     bool rejectsQueueWithoutDatatype = false;
 
+    // What the user answers in the system's own question that 32-bit
+    // Windows asks before it stores an unsigned INF ("Windows can't verify
+    // the publisher of this driver software"). None: nobody answers; the
+    // question is noted in unansweredQuestions and the INF is not stored.
+    enum class SigningAnswer { None, InstallAnyway, DontInstall };
+    SigningAnswer signingAnswer = SigningAnswer::None;
+    // The INF files that the question was asked for, in order.
+    std::vector<std::string> signingQuestions;
+    // The questions that came with no answer given: nobody expected them.
+    std::vector<std::string> unansweredQuestions;
+    static constexpr const char* kSigningQuestion = "Windows can't verify the publisher of this driver software";
+    static constexpr const char* kDontInstall = "Don't install this driver software";
+    static constexpr const char* kInstallAnyway = "Install this driver software anyway";
+
     void AddPort(const std::string& name, const std::string& description = "Local Port");
     const SimQueue* Queue(const std::string& name) const;
     const SimDriver* Driver(const std::string& name) const;
@@ -97,6 +111,9 @@ public:
     const std::vector<uintptr_t>& PrinterHandles() const { return m_printers; }
 
 private:
+    // Whether Windows takes this INF into its store, as Vista and later
+    // check it; 0 when it does.
+    DWORD InfRefusal(const std::string& path, const std::string& content);
     bool Known(const SimPort& port) const { return port.knownFrom <= m_record.clock; }
     // Every failure is in the time line ("answered 1796"), right after its call.
     BOOL Failed(DWORD error)
