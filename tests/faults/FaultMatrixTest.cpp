@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <set>
@@ -22,6 +23,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "install/Installer.h"
 #include "tests/Harness.h"
 #include "ports/PortSelection.h"
 #include "profile/SetupTexts.h"
@@ -70,11 +72,23 @@ struct Start {
     const char* name;
     bool usb;
     void (*prepare)(SimMachine& machine);
+    // The system asks whether to store an unsigned INF: the user who says No
+    // declines it, and nothing is installed.
+    bool signingQuestion = false;
 };
 
 const Start kStarts[] = {
     {"manual", false, [](SimMachine&) {}},
     {"USB", true, [](SimMachine&) {}},
+    // 32-bit Windows and an INF that names no catalog: the system's signing
+    // question before the store takes it, answered each way.
+    {"USB, 32-bit Windows, unsigned INF", true,
+     [](SimMachine& machine) {
+         machine.process.nativeMachine = IMAGE_FILE_MACHINE_I386;
+         machine.spooler.SetDriverDirectory("C:\\Windows\\system32\\spool\\DRIVERS\\W32X86");
+         machine.files.AddFile(machine.files.currentDirectory + "\\CORVEX_ESCP.INF", PackageInf(""));
+     },
+     true},
     // Wine's spooler refuses a queue without a data type: the repeat with "RAW".
     {"manual, data-type repeat", false,
      [](SimMachine& machine) { machine.spooler.rejectsQueueWithoutDatatype = true; }},
@@ -263,6 +277,7 @@ struct SetupRun {
     std::string chosenPort;
     std::set<int> answers;  // what the user answered, each once
     bool okCancelBox = false;
+    std::vector<std::string> unansweredQuestions;  // the system's signing question, unanswered
     std::vector<std::string> stdoutLines;  // the diagnostic lines, in order
 };
 
@@ -279,6 +294,9 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
     machine.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
     machine.spooler.AddPort("USB003", "Virtual printer port for USB");
     start.prepare(machine);
+    // The system's signing question, where it comes: Yes installs anyway.
+    machine.spooler.signingAnswer = answers.yesNo == IDYES ? SimSpooler::SigningAnswer::InstallAnyway
+                                                           : SimSpooler::SigningAnswer::DontInstall;
     std::set<std::string> queuesBefore;
     for (const SimQueue& queue : machine.spooler.queues) queuesBefore.insert(queue.name);
     Autopilot pilot(machine, start.usb, answers);
@@ -356,12 +374,16 @@ SetupRun RunSetup(const Start& start, const Fault& fault, Answers answers)
                                             "StatusMonitorQL70TILLMATE(ESCP).LNK");
     run.launched = !machine.files.launched.empty();
     run.packageStaged = true;
-    for (const std::string& name : kPackageFiles)
-        run.packageStaged &= machine.files.FileContent(directory + "\\" + name) == "package file " + name;
+    for (const std::string& name : kPackageFiles) {
+        const std::string source = machine.files.currentDirectory + "\\" + name;
+        run.packageStaged &= machine.files.FileContent(directory + "\\" + name) == machine.files.FileContent(source);
+    }
+    run.unansweredQuestions = machine.spooler.unansweredQuestions;
     run.runValue = machine.registry.Value("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
                                           "CorvexQL70TILLMATE(ESCP)") != nullptr;
     for (const std::string& stored : machine.spooler.infStore)
-        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) == kPackageInf;
+        run.infStored |= machine.files.FileContent("C:\\Windows\\INF\\" + stored) ==
+                         machine.files.FileContent(machine.files.currentDirectory + "\\CORVEX_ESCP.INF");
     const std::string uninstaller = directory + "\\Uninstall.exe";
     run.uninstallEntry = machine.registry.StringOf(kUninstallKey, "DisplayName") == "Corvantis Printer Software" &&
                          machine.registry.StringOf(kUninstallKey, "UninstallString") == uninstaller &&
@@ -395,6 +417,7 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
     auto problem = [&problems](const std::string& text) { problems += "\n  " + text; };
     if (!run.escaped.empty()) problem("an exception left the program: " + run.escaped);
     if (!run.held.empty()) problem("held at the end: " + run.held);
+    for (const std::string& inf : run.unansweredQuestions) problem("the signing question for " + inf + " unanswered");
     // The longest mandated waits: a second, two after the arrival, thirty for a port.
     if (run.clock > 1000 + 2000 + 30000) problem("simulated time ran to " + std::to_string(run.clock) + " ms");
 
@@ -428,6 +451,19 @@ std::string Problems(const SetupRun& run, const Start& start, const Fault& fault
         expected = kDriverError;
     else
         expected = kDirectoryError;
+    // The USB path stores the INF before anything else and installs only
+    // after the store took it: a refusal is named with the store's error.
+    const size_t firstStore = IndexAfter(events, "SetupCopyOEMInfA", 0);
+    if (start.usb && queue == nullptr && !run.calls.count("AddPrinterDriverA") && firstStore != none) {
+        for (size_t j = firstStore + 1; j < events.size() && j <= firstStore + 6; ++j) {
+            if (events[j].what.rfind("answered ", 0) != 0) continue;
+            DWORD error = static_cast<DWORD>(std::stoul(events[j].what.substr(9)));
+            char text[200];
+            std::snprintf(text, sizeof text, InfStoreErrorFormat, static_cast<unsigned>(error));
+            if (error != ERROR_FILE_EXISTS) expected = text;
+            break;
+        }
+    }
     // "Printer driver unknown." answers only the spooler's ERROR_UNKNOWN_PRINTER_DRIVER for the last attempt.
     const bool unknownDriver = !run.attempts.empty() && run.attempts.back().answer == ERROR_UNKNOWN_PRINTER_DRIVER;
 
@@ -594,9 +630,11 @@ TEST(FaultMatrix, EverySingleFaultEndsSoundlyAndToldOnce)
             const std::string where = std::string(start.name) + ", " + Describe(user);
             SetupRun clean = RunSetup(start, {}, user);
             ASSERT_EQ(Problems(clean, start, {}), "") << where;
-            ASSERT_EQ(clean.newQueues.size(), 1u) << where;
+            // The user who declines the unsigned driver gets nothing installed.
+            const bool declined = start.signingQuestion && user.yesNo == IDNO;
+            ASSERT_EQ(clean.newQueues.size(), declined ? 0u : 1u) << where;
             ASSERT_FALSE(clean.boxes.empty()) << where;
-            ASSERT_NE(clean.boxes.back().text.find(" installed successfully."), std::string::npos) << where;
+            ASSERT_EQ(clean.boxes.back().text.find(" installed successfully.") != std::string::npos, !declined) << where;
             // The user who says No has said it, and still installed.
             ASSERT_EQ(clean.answers.count(IDNO), user.yesNo == IDNO ? 1u : 0u) << where;
             for (const SimMessageBox& box : clean.boxes)
