@@ -127,6 +127,13 @@ public:
     virtual void AnswerShellWindow(ShellWindowAnswer answer) = 0;
     // The spooler has no port at all (only the simulated machine's can be so).
     virtual void RemovePorts() = 0;
+    // The Windows that the driver store judges an INF for: its version, and
+    // whether it is 64-bit. Only the simulated machine changes; Wine's store
+    // takes any INF whatever it reports.
+    virtual void UseWindows(DWORD major, DWORD minor, bool sixtyFourBit) = 0;
+    // What the user answers in the system's question before an unsigned
+    // driver is stored (only the simulated machine has a user who answers it).
+    virtual void AnswerSigningQuestion(bool installAnyway) = 0;
     // The spooler's driver directory of the environment this build is for.
     std::string DriverDirectory();
     // Removes what a case left in the spooler (queues, drivers), on Wine.

@@ -70,6 +70,17 @@ public:
             answer == ShellWindowAnswer::Skip ? SimFiles::ShellAnswer::Skip : SimFiles::ShellAnswer::Cancel;
     }
     void RemovePorts() override { m_machine.spooler.ports.clear(); }
+    void UseWindows(DWORD major, DWORD minor, bool sixtyFourBit) override
+    {
+        m_machine.process.majorVersion = major;
+        m_machine.process.minorVersion = minor;
+        m_machine.process.nativeMachine = sixtyFourBit ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    }
+    void AnswerSigningQuestion(bool installAnyway) override
+    {
+        m_machine.spooler.signingAnswer =
+            installAnyway ? SimSpooler::SigningAnswer::InstallAnyway : SimSpooler::SigningAnswer::DontInstall;
+    }
     void RemoveQueue(const std::string& name) override
     {
         std::vector<SimQueue>& queues = m_machine.spooler.queues;

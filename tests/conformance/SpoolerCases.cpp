@@ -65,14 +65,56 @@ void ExpectQueue(Bench& b, Queue queue, DWORD windows, DWORD wine = 0, const cha
     b.RemoveQueue(queue.name);
 }
 
+// An INF as Vista's driver store takes it: a [Manufacturer] section, and
+// the catalog CONF.CAT named in [Version]; the case's own text ends it, in a
+// comment.
 const char kInf[] =
     "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\nClassGUID={4D36E979-E325-11CE-BFC1-08002BE10318}\r\n"
-    "Provider=Conformance\r\n; ";
+    "Provider=Conformance\r\nCatalogFile=CONF.CAT\r\n\r\n[Manufacturer]\r\nConformance=Conformance,NTamd64,NTx86\r\n; ";
 
 BOOL CopyInf(Bench& b, const std::string& path, char* stored, DWORD size, DWORD* required)
 {
     return b.spooler().SetupCopyOEMInfA(path.c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, stored, size,
                                         required, nullptr);
+}
+
+// An INF of the case's own in its folder, with the catalog CONF.CAT beside
+// it or not.
+std::string MakeInf(Bench& b, const std::string& name, const std::string& text, bool catalog)
+{
+    std::string source = b.Folder() + "\\" + name;
+    b.MakeFile(source, text);
+    if (catalog) b.MakeFile(b.Folder() + "\\CONF.CAT", "a stand-in catalog");
+    return source;
+}
+
+// The store's answer to an INF that the Windows given refuses: FALSE with
+// `windows`; Wine's store takes any INF (it checks neither its sections nor
+// a signature).
+void ExpectRefused(Bench& b, const std::string& source, DWORD windows)
+{
+    char stored[MAX_PATH] = {};
+    b.PresetLastError();
+    b.Expect("stored", CopyInf(b, source, stored, MAX_PATH, nullptr), FALSE, TRUE,
+             "Wine's SetupCopyOEMInf takes any INF, signed or not, with or without [Manufacturer]");
+    b.LastError(windows, ERROR_SUCCESS, "Wine's SetupCopyOEMInf takes any INF, signed or not, with or without [Manufacturer]");
+}
+
+// On 32-bit Windows the system asks before it stores an unsigned INF; the
+// user's answer decides.
+void ExpectAsked(Bench& b, bool installAnyway)
+{
+    b.UseWindows(6, 1, false);
+    b.AnswerSigningQuestion(installAnyway);
+    std::string source = MakeInf(b, installAnyway ? "CONFSA.INF" : "CONFSD.INF",
+                                 "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\n\r\n[Manufacturer]\r\n; " +
+                                     std::string(installAnyway ? "install anyway" : "don't install"),
+                                 false);
+    char stored[MAX_PATH] = {};
+    b.PresetLastError();
+    b.Expect("stored", CopyInf(b, source, stored, MAX_PATH, nullptr), installAnyway ? TRUE : FALSE);
+    if (!installAnyway) b.LastError(ERROR_CANCELLED);
+    b.Expect("in the store", installAnyway ? b.Content(stored) != "" : stored[0] == '\0', true);
 }
 
 }  // namespace
@@ -225,8 +267,7 @@ std::vector<Case> SpoolerCases()
         {"SetupCopyOEMInfA stores an INF file as oemN.inf once; the same file again answers ERROR_FILE_EXISTS",
          "none",
          [](Bench& b) {
-             std::string source = b.Folder() + "\\CONFA.INF";
-             b.MakeFile(source, kInf + std::string("stored once"));
+             std::string source = MakeInf(b, "CONFA.INF", kInf + std::string("stored once"), true);
              char stored[MAX_PATH] = {};
              DWORD required = 0;
              b.Expect("first copy", CopyInf(b, source, stored, MAX_PATH, &required), TRUE);
@@ -252,14 +293,51 @@ std::vector<Case> SpoolerCases()
         {"SetupCopyOEMInfA with too small a buffer for the stored name answers the size it needs",
          "none",
          [](Bench& b) {
-             std::string source = b.Folder() + "\\CONFB.INF";
-             b.MakeFile(source, kInf + std::string("too small a buffer"));
+             std::string source = MakeInf(b, "CONFB.INF", kInf + std::string("too small a buffer"), true);
              char stored[8] = {};
              DWORD required = 0;
              b.Expect("copied", CopyInf(b, source, stored, sizeof stored, &required), FALSE);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
              b.Expect("the size needed is more", required > sizeof stored, true);
          }},
+        {"SetupCopyOEMInfA refuses an INF without a [Manufacturer] section, as Vista and 7 answer it",
+         "Wine test: dlls/setupapi/tests/misc.c test_SetupCopyOEMInf",
+         [](Bench& b) {
+             std::string inf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\nCatalogFile=CONF.CAT\r\n; ";
+             b.UseWindows(6, 0, true);
+             ExpectRefused(b, MakeInf(b, "CONFMV.INF", inf + "Vista", true), ERROR_WRONG_INF_TYPE);
+             b.UseWindows(6, 1, true);
+             ExpectRefused(b, MakeInf(b, "CONFM7.INF", inf + "7", true), ERROR_UNSUPPORTED_TYPE);
+         }},
+        {"SetupCopyOEMInfA on 64-bit Windows refuses an INF whose [Version] names no catalog",
+         "report: ERROR_NO_CATALOG_FOR_OEM_INF (0xE000022F) from driver installs on 64-bit Windows 10 and 11",
+         [](Bench& b) {
+             b.UseWindows(6, 2, true);
+             std::string inf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nClass=Printer\r\nCatalogFile.NTx86=CONF.CAT\r\n"
+                               "\r\n[Manufacturer]\r\n; no catalog of its own";
+             ExpectRefused(b, MakeInf(b, "CONFNC.INF", inf, true), ERROR_NO_CATALOG_FOR_OEM_INF);
+         }},
+        // Which error Windows gives is our belief: the store copies the named
+        // catalog with the INF (as setupapi.dev.log shows), and a copy of a
+        // file that is not there fails with ERROR_FILE_NOT_FOUND.
+        {"SetupCopyOEMInfA on 64-bit Windows refuses an INF whose named catalog is not beside it",
+         "report: microsoft/Windows-driver-samples issue 21, setupapi.dev.log: the store copies the catalog with the INF",
+         [](Bench& b) {
+             b.UseWindows(6, 2, true);
+             ExpectRefused(b, MakeInf(b, "CONFMC.INF", kInf + std::string("its catalog missing"), false),
+                           ERROR_FILE_NOT_FOUND);
+         }},
+        {"SetupCopyOEMInfA on 32-bit Windows stores an unsigned INF when the user answers Install this driver software "
+         "anyway",
+         "documentation: SetupCopyOEMInf",
+         [](Bench& b) { ExpectAsked(b, true); }, nullptr,
+         "only the simulated machine has a user who answers the system's signing question; Wine asks none"},
+        // ERROR_CANCELLED for the declined question is our belief: nothing
+        // here shows which error Windows gives then.
+        {"SetupCopyOEMInfA on 32-bit Windows stores nothing when the user answers Don't install this driver software",
+         "none",
+         [](Bench& b) { ExpectAsked(b, false); }, nullptr,
+         "only the simulated machine has a user who answers the system's signing question; Wine asks none"},
         {"RegisterDeviceNotificationA registers a window for an interface class, and the registration is released",
          "none",
          [](Bench& b) {

@@ -117,6 +117,8 @@ public:
     }
     void AnswerShellWindow(ShellWindowAnswer) override { failures.push_back("no user answers the shell's window here"); }
     void RemovePorts() override { failures.push_back("the spooler's local ports cannot be removed here"); }
+    void UseWindows(DWORD, DWORD, bool) override {}
+    void AnswerSigningQuestion(bool) override { failures.push_back("no user answers the system's signing question here"); }
     ~WineBench() override
     {
         for (HANDLE file : m_held) CloseHandle(file);
