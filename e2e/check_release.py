@@ -15,7 +15,7 @@ import zipfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "scripts"))
-from check_package import DRIVER_RECORD, MODEL_INF, required  # noqa: E402
+from check_package import DRIVER_RECORD, MODEL_INF, catalog_error, required  # noqa: E402
 from check_exe import Checks  # noqa: E402
 
 MODEL = "KVX QL70 TILLMATE (ESC P)"
@@ -99,6 +99,9 @@ def main():
         if inf:
             packaged = {name[len(top) + 1:].lower() for name in names if name.count("/") == 1}
             check_inf(check, archive.read(inf).decode("latin-1"), packaged)
+            error = catalog_error(archive.read(inf).decode("latin-1"), packaged,
+                                  "win64" if architecture == "x64" else "win32")
+            check("the INF's catalog lies beside it", error is None, error)
         with tempfile.TemporaryDirectory() as folder:
             archive.extract(top + "/Setup.exe", folder)
             checks = subprocess.run([sys.executable, os.path.join(HERE, "check_exe.py"),

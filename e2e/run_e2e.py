@@ -391,6 +391,9 @@ def check_installation(wine, report, port, label):
     expected = {name.lower() for name in PACKAGE_FILES + ["Setup.exe", "Uninstall.exe"]}
     report.check(label + ": the package lies in the driver directory", expected <= left["staged"],
                  "missing %s" % sorted(expected - left["staged"]))
+    # The catalog travels with the INF: the driver store takes it from beside it.
+    report.check(label + ": the package's catalog lies beside its INF in the driver directory",
+                 {"corvex_escp.inf", "corvex_escp.cat"} <= left["staged"], sorted(left["staged"]))
     # The record that Setup.exe registered is the one the release check holds
     # a package to (scripts/check_package.py); each of its files must have
     # reached the version folder, which Wine's spooler, unlike Windows',

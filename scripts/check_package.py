@@ -3,13 +3,15 @@
 before the release is laid out: a package that cannot install stops the
 build here, not on the customer's machine.
 
-    check_package.py PACKAGE_DIR
+    check_package.py PACKAGE_DIR [win64|win32]
 
 Every file that a step of setup needs must be there (Windows matches names
 without regard to case, and so does this check); each one missing is named
-with the step that needs it, and the check fails. A file that Setup.exe's
-staging copy does not take is named in a warning: it goes into the release
-but never onto the machine.
+with the step that needs it, and the check fails. So does a model INF whose
+[Version] names no catalog (CatalogFile, or CatalogFile.NTamd64 for win64,
+CatalogFile.NTx86 for win32), or whose catalog is not in the package. A
+file that Setup.exe's staging copy does not take is named in a warning: it
+goes into the release but never onto the machine.
 """
 import os
 import sys
@@ -24,8 +26,12 @@ STATUS_MONITOR_FOLDER = "STM"
 STATUS_MONITOR = "QL70TILLMATE(ESCP).exe"
 UNINSTALLER = "Uninstall.exe"
 # The staging copy's patterns: SHFileOperation with "*.GPD", "*.DLL",
-# "*.INF", "*.HLP" and "*.EXE" from the package folder, nothing below it.
-STAGED_EXTENSIONS = (".gpd", ".dll", ".inf", ".hlp", ".exe")
+# "*.INF", "*.HLP", "*.EXE" and "*.CAT" from the package folder, nothing below it.
+STAGED_EXTENSIONS = (".gpd", ".dll", ".inf", ".hlp", ".exe", ".cat")
+# The catalog entry of [Version] for each build, besides the undecorated one.
+CATALOG_ENTRY = {"win64": "catalogfile.ntamd64", "win32": "catalogfile.ntx86"}
+UNSIGNED = ("64-bit Windows refuses an INF without its catalog, and then setup installs nothing when the printer "
+            "is plugged in")
 
 STAGED = "where the staging copy puts the package"
 REGISTRATION = ("the driver registration (AddPrinterDriverA) needs every file of the driver record in the driver "
@@ -44,6 +50,33 @@ def required():
     return needs
 
 
+def named_catalog(text, architecture):
+    """The catalog that the INF's [Version] names for this build, or None."""
+    section, catalog = None, None
+    for line in text.splitlines():
+        line = line.split(";", 1)[0].strip()
+        if line.startswith("[") and line.endswith("]"):
+            section = line[1:-1].strip().lower()
+        elif section == "version" and "=" in line:
+            key, value = (part.strip() for part in line.split("=", 1))
+            key = key.lower()
+            if key == CATALOG_ENTRY[architecture] or (key == "catalogfile" and catalog is None):
+                catalog = value.strip('"')
+    return catalog
+
+
+def catalog_error(text, names, architecture):
+    """Why the INF's catalog would not travel with it, or None. `names`: the
+    package's own file names in lower case."""
+    catalog = named_catalog(text, architecture)
+    if not catalog:
+        return ("%s: its [Version] names no catalog (CatalogFile, or %s): %s"
+                % (MODEL_INF, "CatalogFile.NTamd64" if architecture == "win64" else "CatalogFile.NTx86", UNSIGNED))
+    if catalog.lower() not in names:
+        return "%s: the catalog %s that it names is not in the package: %s" % (MODEL_INF, catalog, UNSIGNED)
+    return None
+
+
 def listing(folder):
     """The names in a folder by their lower case (Windows' file names ignore
     case), each with its name as written."""
@@ -52,7 +85,7 @@ def listing(folder):
     return {name.lower(): name for name in os.listdir(folder)}
 
 
-def check(package):
+def check(package, architecture="win64"):
     """The missing files with their steps, the errors of the folder's layout,
     and the warnings."""
     top = listing(package)
@@ -69,6 +102,13 @@ def check(package):
     if "setup.exe" in top:
         errors.append("%s: the release puts its own Setup.exe beside the package, and this one would replace it; "
                       "leave it out of the package folder" % top["setup.exe"])
+    inf = top.get(MODEL_INF.lower())
+    if inf is not None and os.path.isfile(os.path.join(package, inf)):
+        with open(os.path.join(package, inf), encoding="latin-1") as file:
+            error = catalog_error(file.read(), {key for key, name in top.items()
+                                                if os.path.isfile(os.path.join(package, name))}, architecture)
+        if error:
+            errors.append(error)
     warnings = []
     for key, name in sorted(top.items()):
         path = os.path.join(package, name)
@@ -77,10 +117,8 @@ def check(package):
                 warnings.append("%s/: Setup.exe does not copy this folder (its staging copy takes only the package "
                                 "folder's own files, and the status monitor from STM)" % name)
         elif not key.endswith(STAGED_EXTENSIONS):
-            why = ("the driver's catalog stays behind, so the driver is installed without its signature"
-                   if key.endswith(".cat") else "it never reaches the machine")
-            warnings.append("%s: Setup.exe does not copy it (its staging copy takes only *.GPD, *.DLL, *.INF, *.HLP "
-                            "and *.EXE): %s" % (name, why))
+            warnings.append("%s: Setup.exe does not copy it (its staging copy takes only *.GPD, *.DLL, *.INF, *.HLP, "
+                            "*.EXE and *.CAT): it never reaches the machine" % name)
     for key, name in sorted(monitors.items()):
         if key != STATUS_MONITOR.lower():
             warnings.append("%s/%s: Setup.exe does not copy it (from STM it copies only %s)"
@@ -90,7 +128,8 @@ def check(package):
 
 def main():
     package = sys.argv[1]
-    missing, errors, warnings = check(package)
+    architecture = sys.argv[2] if len(sys.argv) > 2 else "win64"
+    missing, errors, warnings = check(package, architecture)
     for warning in warnings:
         print("warning: driver package %s: %s" % (package, warning), flush=True)
     if not missing and not errors:
