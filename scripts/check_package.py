@@ -94,8 +94,8 @@ def check(package, architecture="win64"):
     missing = []
     for path, step in required():
         folder, _, name = path.rpartition("/")
-        base = os.path.join(package, monitor_folder) if folder else package
         found = (monitors if folder else top).get(name.lower())
+        base = os.path.join(package, monitor_folder) if folder and monitor_folder else package
         if found is None or not os.path.isfile(os.path.join(base, found)):
             missing.append((path, step))
     errors = []
