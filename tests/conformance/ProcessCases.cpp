@@ -55,8 +55,8 @@ std::vector<Case> ProcessCases()
              b.Expect("the extended record's size", sizeof extended, 156);
              b.Expect("the extended record",
                       b.process().GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended)), TRUE);
-             b.Expect("its version", std::to_string(extended.dwMajorVersion) + "." + std::to_string(extended.dwMinorVersion),
-                      "6.1");
+             b.Expect("its version",
+                      std::to_string(extended.dwMajorVersion) + "." + std::to_string(extended.dwMinorVersion), "6.1");
              b.Expect("a workstation", extended.wProductType, VER_NT_WORKSTATION);
              for (DWORD size : {0u, 100u, 152u, 296u}) {
                  version.dwOSVersionInfoSize = size;

@@ -100,7 +100,8 @@ std::vector<Case> SpoolerCases()
              b.Expect("the size answered then", needed, size);
              // The ANSI call asks the wide one with the caller's size, so it
              // needs what the path takes in UTF-16.
-             b.Expect("the size needed, in bytes", size, 2 * (std::strlen(path.data()) + 1), std::strlen(path.data()) + 1,
+             const size_t ansi = std::strlen(path.data()) + 1;
+             b.Expect("the size needed, in bytes", size, 2 * ansi, ansi,
                       "Wine's GetPrinterDriverDirectoryA answers the ANSI path's own size");
              b.Expect("the path ends in the environment's folder",
                       EndsWith(LowerCase(path.data()), sizeof(void*) == 8 ? "\\spool\\drivers\\x64" : "\\spool\\drivers\\w32x86"),
@@ -110,8 +111,8 @@ std::vector<Case> SpoolerCases()
                       TRUE);
              b.Expect("the size answered then", needed, size);
              b.PresetLastError();
-             b.Expect("a byte less", b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, size - 1, &needed),
-                      FALSE);
+             b.Expect("a byte less",
+                      b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, size - 1, &needed), FALSE);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
              b.Expect("the size needed then", needed, size);
          }},
