@@ -168,6 +168,22 @@ struct OSVERSIONINFOA {
     CHAR szCSDVersion[128];
 };
 
+// OSVERSIONINFOA followed by the service pack, suites and product type.
+struct OSVERSIONINFOEXA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+    WORD wServicePackMajor;
+    WORD wServicePackMinor;
+    WORD wSuiteMask;
+    BYTE wProductType;
+    BYTE wReserved;
+};
+enum : BYTE { VER_NT_WORKSTATION = 1 };
+
 // Spooler records (winspool.h)
 struct DRIVER_INFO_6A {
     DWORD cVersion;

@@ -33,7 +33,7 @@ TEST_F(Staging, TheDriverDirectoryIsAskedForInTwoCalls)
 
     std::vector<SimCall> queries = machine.record.CallsOf("GetPrinterDriverDirectoryA");
     ASSERT_EQ(queries.size(), 2u);
-    size_t needed = machine.spooler.driverDirectory.size() + 1;
+    size_t needed = 2 * (machine.spooler.driverDirectory.size() + 1);
     EXPECT_EQ(queries[0].arguments, "(null), (null), 1, 10");
     EXPECT_EQ(queries[1].arguments, "(null), (null), 1, " + std::to_string(needed));
     EXPECT_EQ(machine.process.standardOutput, "Allocating a buffer of size " + std::to_string(needed) + "\n");
@@ -56,19 +56,20 @@ TEST_F(Staging, TheCopyRequestNamesThePackagePatternsAndTheDirectory)
 TEST_F(Staging, APackageFileAlreadyThereIsReplacedWithoutAQuestion)
 {
     machine.files.AddFile(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD", "an older description");
-    Stage();
+    EXPECT_EQ(Stage(), -1);
     EXPECT_EQ(machine.files.FileContent(machine.spooler.driverDirectory + "\\ESC_QRT_BILL.GPD"), "package file ESC_QRT_BILL.GPD");
     EXPECT_TRUE(screen.boxes.empty());
 }
 
 TEST_F(Staging, AShortDirectoryIsAnsweredByTheFirstCall)
 {
-    machine.spooler.driverDirectory = "C:\\Drv";
+    // Four characters and the NUL: 10 bytes in UTF-16, which the spooler counts.
+    machine.spooler.driverDirectory = "C:\\D";
     machine.files.AddFolder(machine.spooler.driverDirectory);
     Stage();
     EXPECT_EQ(machine.record.CountOf("GetPrinterDriverDirectoryA"), 1);
     EXPECT_EQ(machine.process.standardOutput, "");
-    EXPECT_TRUE(machine.files.FileExists("C:\\Drv\\CORVEX_ESCP.INF"));
+    EXPECT_TRUE(machine.files.FileExists("C:\\D\\CORVEX_ESCP.INF"));
 }
 
 TEST_F(Staging, EitherFailingQueryShowsTheDirectoryErrorOnce)

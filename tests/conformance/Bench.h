@@ -119,7 +119,8 @@ public:
     virtual void OnNewThread(void (*run)(Bench& bench)) = 0;
     // The system's ANSI code page (only the simulated machine can change it).
     virtual void UseAnsiCodePage(UINT codePage) = 0;
-    // Another process holds the file open without sharing it, until the case ends.
+    // Another process holds the file open until the case ends, as a running
+    // program holds its own: others may read it, none may write or delete it.
     virtual void HoldOpen(const std::string& path) = 0;
     // What the user answers in the shell's own error window (only the
     // simulated machine has a user who answers it).

@@ -17,39 +17,56 @@ std::vector<Case> ProcessCases()
 {
     return {
         {"CreateMutexA of a name that exists answers a handle and ERROR_ALREADY_EXISTS; handles close once",
-         "none",
+         "Wine test: dlls/kernel32/tests/sync.c test_mutex",
          [](Bench& b) {
              const char name[] = "Global\\{C0FF0A11-0000-4a7e-9F21-0D8C5A7B3E14}";
+             b.PresetLastError();
              HANDLE first = b.process().CreateMutexA(nullptr, FALSE, name);
              b.Expect("first", first != nullptr, true);
              b.LastError(ERROR_SUCCESS);
+             b.PresetLastError();
              HANDLE second = b.process().CreateMutexA(nullptr, FALSE, name);
              b.Expect("second", second != nullptr, true);
              b.LastError(ERROR_ALREADY_EXISTS);
              b.Expect("closed", b.process().CloseHandle(second), TRUE);
+             b.PresetLastError();
              b.Expect("closed again", b.process().CloseHandle(second), FALSE);
              b.LastError(ERROR_INVALID_HANDLE);
              b.process().CloseHandle(first);
+             b.PresetLastError();
              HANDLE third = b.process().CreateMutexA(nullptr, FALSE, name);
              b.LastError(ERROR_SUCCESS);
              b.process().CloseHandle(third);
          }},
-        {"GetVersionExA fills a record of 148 bytes and refuses any other size with ERROR_INSUFFICIENT_BUFFER",
-         "none",
+        {"GetVersionExA fills a record of 148 bytes or the extended one of 156, and refuses any other size",
+         "Wine test: dlls/kernel32/tests/version.c test_GetVersionEx",
          [](Bench& b) {
              OSVERSIONINFOA version{};
              version.dwOSVersionInfoSize = sizeof version;
-             b.Expect("answered", b.process().GetVersionExA(&version), TRUE);
              b.Expect("the record's size", sizeof version, 148);
+             b.PresetLastError();
+             b.Expect("answered", b.process().GetVersionExA(&version), TRUE);
+             b.LastError(Bench::kNoError);
              b.Expect("the version", std::to_string(version.dwMajorVersion) + "." + std::to_string(version.dwMinorVersion),
                       "6.1");
              b.Expect("the platform", version.dwPlatformId, VER_PLATFORM_WIN32_NT);
-             version.dwOSVersionInfoSize = 100;
-             b.Expect("another size", b.process().GetVersionExA(&version), FALSE);
-             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             OSVERSIONINFOEXA extended{};
+             extended.dwOSVersionInfoSize = sizeof extended;
+             b.Expect("the extended record's size", sizeof extended, 156);
+             b.Expect("the extended record",
+                      b.process().GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended)), TRUE);
+             b.Expect("its version",
+                      std::to_string(extended.dwMajorVersion) + "." + std::to_string(extended.dwMinorVersion), "6.1");
+             b.Expect("a workstation", extended.wProductType, VER_NT_WORKSTATION);
+             for (DWORD size : {0u, 100u, 152u, 296u}) {
+                 version.dwOSVersionInfoSize = size;
+                 b.PresetLastError();
+                 b.Expect("another size", b.process().GetVersionExA(&version), FALSE);
+                 b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             }
          }},
         {"GetWindowsDirectoryA answers the size it needs, NUL included, for too small a buffer",
-         "none",
+         "Wine test: dlls/kernel32/tests/directory.c test_GetWindowsDirectoryA",
          [](Bench& b) {
              char small[3] = "Z";
              UINT needed = b.process().GetWindowsDirectoryA(small, sizeof small);
@@ -60,7 +77,7 @@ std::vector<Case> ProcessCases()
              b.Expect("nothing copied", small[0], 'Z');
          }},
         {"GetModuleFileNameA cuts a name that does not fit to the buffer, NUL included, and says so",
-         "none",
+         "documentation: GetModuleFileNameA",
          [](Bench& b) {
              char path[MAX_PATH] = {};
              DWORD length = b.windows().GetModuleFileNameA(path, MAX_PATH);
@@ -69,13 +86,14 @@ std::vector<Case> ProcessCases()
              b.Expect("a buffer that fits it", b.windows().GetModuleFileNameA(exact.data(), length + 1), length);
              b.Expect("the name in it", std::string(exact.data()), std::string(path));
              std::vector<char> short1(length, 'Z');
+             b.PresetLastError();
              b.Expect("one character less", b.windows().GetModuleFileNameA(short1.data(), length), length);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
              b.Expect("cut, with its NUL", std::string(short1.data(), length), std::string(path, length - 1) + '\0',
                       std::string(path, length), "Wine leaves the cut name without its NUL, as Windows XP did");
          }},
         {"The Run keys' programs start at the next log-on, each value read as CreateProcess reads a command line",
-         "none",
+         "documentation: Run and RunOnce Registry Keys",
          [](Bench& b) {
              const std::string folder = b.Folder();
              for (const char* program : {"\\STM\\Monitor(ESCP).exe", "\\Program Files\\Vendor\\Tray.exe", "\\Program.exe",
@@ -113,9 +131,10 @@ std::vector<Case> ProcessCases()
              b.Expect("the user's Run key", b.Ran(b.Folder() + "\\User.exe"), true);
          }},
         {"A named mutex does not outlive a restart",
-         "none",
+         "documentation: CreateMutexA",
          [](Bench& b) { b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}"); },
          [](Bench& b) {
+             b.PresetLastError();
              HANDLE mutex = b.process().CreateMutexA(nullptr, FALSE, "Global\\{C0FF0A11-0001-4a7e-9F21-0D8C5A7B3E14}");
              b.LastError(ERROR_SUCCESS);
              b.process().CloseHandle(mutex);
@@ -124,14 +143,14 @@ std::vector<Case> ProcessCases()
          "none",
          [](Bench& b) { b.Expect("an administrator", b.process().IsUserAnAdmin() != FALSE, true); }},
         {"IsWow64Process: a process of the machine's own architecture does not run under WOW64",
-         "none",
+         "documentation: IsWow64Process",
          [](Bench& b) {
              BOOL wow64 = TRUE;
              b.Expect("answered", b.process().IsWow64Process(b.process().GetCurrentProcess(), &wow64), TRUE);
              b.Expect("under WOW64", wow64, FALSE);
          }},
         {"_mbsicmp folds the ASCII letters only, in a single-byte code page and the C locale",
-         "none",
+         "documentation: _stricmp, _wcsicmp, _mbsicmp",
          [](Bench& b) {
              b.Expect("ASCII letters", Compare(b, "USB#VID_F1C4&PID_1101#QL70_TILLMATE", "usb#vid_f1c4&pid_1101#ql70_tillmate"),
                       0);
@@ -140,7 +159,7 @@ std::vector<Case> ProcessCases()
              b.Expect("e acute against E acute", Compare(b, "caf\xE9", "CAF\xC9") != 0, true);
          }},
         {"_mbsicmp in code page 932 compares a double-byte character whole, its trail byte no letter",
-         "none",
+         "documentation: _stricmp, _wcsicmp, _mbsicmp",
          [](Bench& b) {
              b.UseAnsiCodePage(932);
              // 0x82 0x60 is a full-width A, 0x82 0x81 a full-width a; 0x83 0x41 ends in the byte of 'A'.

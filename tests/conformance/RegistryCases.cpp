@@ -34,7 +34,7 @@ std::vector<Case> RegistryCases()
 {
     return {
         {"RegOpenKeyExA finds a key whatever the case of its name, and answers ERROR_FILE_NOT_FOUND for none",
-         "none",
+         "Wine test: dlls/advapi32/tests/registry.c test_reg_open_key",
          [](Bench& b) {
              b.registry().RegCloseKey(Create(b, "Names\\MixedCase"));
              HKEY key = nullptr;
@@ -45,7 +45,7 @@ std::vector<Case> RegistryCases()
              b.Expect("the handle after a failure", key == nullptr, true);
          }},
         {"RegQueryValueExA sizes a value: no buffer gives the size, a small one ERROR_MORE_DATA and the size",
-         "none",
+         "Wine test: dlls/advapi32/tests/registry.c test_query_value_ex",
          [](Bench& b) {
              HKEY key = Create(b, "Sizes");
              SetText(b, key, "Text", "abcdef", 7);
@@ -72,7 +72,7 @@ std::vector<Case> RegistryCases()
              b.registry().RegCloseKey(key);
          }},
         {"RegSetValueExA counts a string's NUL when the count leaves it out but it follows; else keeps what is counted",
-         "none",
+         "Wine test: dlls/advapi32/tests/registry.c test_string_termination",
          [](Bench& b) {
              HKEY key = Create(b, "Counted");
              b.Expect("with the NUL", SetText(b, key, "With", "abc", 4), ERROR_SUCCESS);
@@ -91,7 +91,7 @@ std::vector<Case> RegistryCases()
              b.registry().RegCloseKey(key);
          }},
         {"A key opened without KEY_QUERY_VALUE cannot be read, one without KEY_SET_VALUE cannot be written",
-         "none",
+         "documentation: Registry Key Security and Access Rights",
          [](Bench& b) {
              HKEY key = Create(b, "Access");
              SetText(b, key, "Value", "x", 2);
@@ -111,7 +111,7 @@ std::vector<Case> RegistryCases()
              b.registry().RegCloseKey(readOnly);
          }},
         {"RegCreateKeyExA tells a new key from an existing one, and refuses a nonzero reserved argument",
-         "none",
+         "documentation: RegCreateKeyExA",
          [](Bench& b) {
              DWORD disposition = 0;
              b.registry().RegCloseKey(Create(b, "Created", REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &disposition));
@@ -142,7 +142,7 @@ std::vector<Case> RegistryCases()
              b.Expect("second", b.registry().RegCloseKey(key), ERROR_INVALID_HANDLE);
          }},
         {"A volatile key is gone after a restart; a key under it must be volatile too",
-         "none",
+         "Wine test: dlls/advapi32/tests/registry.c test_reg_create_key",
          [](Bench& b) {
              // Under a lasting key of the case's own: what RegCreateKeyExA makes
              // on the way to a key takes that key's options.

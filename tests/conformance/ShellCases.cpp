@@ -53,7 +53,7 @@ std::vector<Case> ShellCases()
 {
     return {
         {"SHFileOperationA copies what the patterns match in the current folder, making the destination folder",
-         "none",
+         "Wine test: dlls/shell32/tests/shlfileop.c test_copy",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.ChangeDirectory(package);
@@ -67,15 +67,18 @@ std::vector<Case> ShellCases()
              b.Expect("C.TXT", b.FileExists(destination + "\\C.TXT"), false);
          }},
         {"SHFileOperationA replaces a file of the same name without asking",
-         "none",
+         "Wine test: dlls/shell32/tests/shlfileop.c test_copy",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFile(destination + "\\A.GPD", "older");
-             b.Expect("copied", Copy(b, package + "\\A.GPD", destination, FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR), 0);
+             BOOL aborted = TRUE;
+             b.Expect("copied",
+                      Copy(b, package + "\\A.GPD", destination, FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR, &aborted), 0);
+             b.Expect("nothing aborted", aborted, FALSE);
              b.Expect("replaced", b.Content(destination + "\\A.GPD"), "file A.GPD");
          }},
         {"SHFileOperationA with a source that does not exist: ERROR_FILE_NOT_FOUND, and no destination folder",
-         "none",
+         "Wine test: dlls/shell32/tests/shlfileop.c test_copy",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.Expect("copied", Copy(b, package + "\\MISSING.EXE", destination, kQuiet), ERROR_FILE_NOT_FOUND, 1026,
@@ -83,7 +86,7 @@ std::vector<Case> ShellCases()
              b.Expect("the destination folder", b.FolderExists(destination), false);
          }},
         {"SHFileOperationA with one missing source among others copies none of them",
-         "none",
+         "Wine test: dlls/shell32/tests/shlfileop.c test_copy",
          [](Bench& b) {
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFolder(destination);
@@ -108,13 +111,12 @@ std::vector<Case> ShellCases()
              std::string package = Package(b), destination = b.Folder() + "\\drivers";
              b.MakeFile(destination + "\\A.GPD", "in use");
              b.HoldOpen(destination + "\\A.GPD");
-             const char* why = "Wine's copy replaces a file that another process holds open";
              b.Expect("refused", Copy(b, package + "\\A.GPD" + '\0' + package + "\\B.INF", destination, kQuiet) != 0,
-                      true, false, why);
-             b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use", "", why);
+                      true, false, "Wine's SHFileOperationA answers 0 when the copy of a file fails");
+             b.Expect("the file in use", b.Content(destination + "\\A.GPD"), "in use");
          }},
         {"A user who skips or cancels in the shell's window: the copy answers 0, and says something was left out",
-         "none",
+         "documentation: SHFILEOPSTRUCTA",
          [](Bench& b) {
              std::string package = Package(b);
              for (Bench::ShellWindowAnswer answer : {Bench::ShellWindowAnswer::Skip, Bench::ShellWindowAnswer::Cancel}) {
@@ -135,7 +137,7 @@ std::vector<Case> ShellCases()
          },
          nullptr, "only the simulated machine has a user who answers the shell's window"},
         {"SHCreateDirectory makes a folder with its missing parents; an existing one answers ERROR_ALREADY_EXISTS",
-         "none",
+         "Wine test: dlls/shell32/tests/shlfileop.c test_sh_create_dir",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\one\\two\\STM\\";
              b.Expect("made", b.shell().SHCreateDirectory(nullptr, Wide(folder).c_str()), ERROR_SUCCESS);
@@ -143,14 +145,14 @@ std::vector<Case> ShellCases()
              b.Expect("again", b.shell().SHCreateDirectory(nullptr, Wide(folder).c_str()), ERROR_ALREADY_EXISTS);
          }},
         {"SHCreateDirectory refuses a relative path with ERROR_BAD_PATHNAME",
-         "none",
+         "documentation: SHCreateDirectoryExA",
          [](Bench& b) {
              b.ChangeDirectory(b.Folder());
              b.Expect("made", b.shell().SHCreateDirectory(nullptr, Wide("relative\\STM").c_str()), ERROR_BAD_PATHNAME);
              b.Expect("nothing below the current folder", b.FolderExists(b.Folder() + "\\relative"), false);
          }},
         {"SHCreateDirectory refuses a path longer than a folder may be with ERROR_FILENAME_EXCED_RANGE",
-         "none",
+         "documentation: SHCreateDirectoryExA",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\" + std::string(100, 'a') + "\\" + std::string(100, 'b') + "\\" +
                                   std::string(100, 'c');
@@ -158,17 +160,19 @@ std::vector<Case> ShellCases()
                       ERROR_SUCCESS, "Wine's SHCreateDirectory makes a folder of any length its file system takes");
          }},
         {"CreateDirectoryA: ERROR_ALREADY_EXISTS for an existing folder, ERROR_PATH_NOT_FOUND without its parent",
-         "none",
+         "Wine test: dlls/kernel32/tests/directory.c test_CreateDirectoryA",
          [](Bench& b) {
              std::string folder = b.Folder() + "\\Corvantis";
              b.Expect("made", b.shell().CreateDirectoryA(folder.c_str(), nullptr), TRUE);
+             b.PresetLastError();
              b.Expect("again", b.shell().CreateDirectoryA(folder.c_str(), nullptr), FALSE);
              b.LastError(ERROR_ALREADY_EXISTS);
+             b.PresetLastError();
              b.Expect("without its parent", b.shell().CreateDirectoryA((folder + "\\x\\y").c_str(), nullptr), FALSE);
              b.LastError(ERROR_PATH_NOT_FOUND);
          }},
         {"ShellExecuteA opens a program and answers more than 32; a missing one answers ERROR_FILE_NOT_FOUND",
-         "none",
+         "Wine test: dlls/shell32/tests/shlexec.c test_filename",
          [](Bench& b) {
              std::string program = b.Folder() + "\\STM\\Monitor.exe";
              b.MakeProgram(program);
@@ -180,7 +184,7 @@ std::vector<Case> ShellCases()
              b.Expect("a missing program", reinterpret_cast<uintptr_t>(missing), ERROR_FILE_NOT_FOUND);
          }},
         {"CoCreateInstance of the shell link needs CoInitialize first; a second CoInitialize answers S_FALSE",
-         "none",
+         "Wine test: dlls/ole32/tests/compobj.c test_CoCreateInstance",
          [](Bench& b) {
              b.OnNewThread([](Bench& t) {
                  IShellLinkA* link = nullptr;
@@ -193,7 +197,7 @@ std::vector<Case> ShellCases()
              });
          }},
         {"The shell link saves its target and description; saving into a missing folder fails",
-         "none",
+         "Wine test: dlls/shell32/tests/shelllink.c test_load_save",
          [](Bench& b) {
              b.OnNewThread([](Bench& t) {
                  t.shell().CoInitialize(nullptr);
@@ -216,7 +220,7 @@ std::vector<Case> ShellCases()
              });
          }},
         {"MultiByteToWideChar converts the ANSI code page 1252: 0x80 is the euro sign, 0xE9 e acute",
-         "none",
+         "documentation: Windows code page 1252 (Microsoft's bestfit1252 table)",
          [](Bench& b) {
              WCHAR wide[8] = {};
              b.Expect("characters, NUL included", Convert(b, CP_ACP, 0, "C:\\\x80\xE9", wide, 8), 6);
@@ -226,19 +230,22 @@ std::vector<Case> ShellCases()
              b.Expect("0x80 there", static_cast<unsigned>(wide[0]), 0x20ACu);
          }},
         {"MultiByteToWideChar answers the size it needs, and ERROR_INSUFFICIENT_BUFFER for less",
-         "none",
+         "Wine test: dlls/kernel32/tests/codepage.c test_negative_source_length",
          [](Bench& b) {
              WCHAR wide[4] = {};
              b.Expect("the size", Convert(b, CP_ACP, 0, "C:\\STM", nullptr, 0), 7);
+             b.PresetLastError();
              b.Expect("too small", Convert(b, CP_ACP, 0, "C:\\STM", wide, 4), 0);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             b.PresetLastError();
              b.Expect("nothing", b.shell().MultiByteToWideChar(CP_ACP, 0, "C:\\", 0, wide, 4), 0);
              b.LastError(ERROR_INVALID_PARAMETER);
          }},
         {"MultiByteToWideChar takes no flags but MB_ERR_INVALID_CHARS for UTF-8",
-         "none",
+         "documentation: MultiByteToWideChar",
          [](Bench& b) {
              WCHAR wide[8] = {};
+             b.PresetLastError();
              int converted = Convert(b, CP_UTF8, MB_PRECOMPOSED, "C:\\", wide, 8);
              b.Expect("MB_PRECOMPOSED", converted, 0, 4, "Wine's MultiByteToWideChar takes MB_PRECOMPOSED for UTF-8");
              if (converted == 0) b.LastError(ERROR_INVALID_FLAGS);
@@ -246,11 +253,12 @@ std::vector<Case> ShellCases()
              b.Expect("MB_PRECOMPOSED for the ANSI code page", Convert(b, CP_ACP, MB_PRECOMPOSED, "C:\\", wide, 8), 4);
          }},
         {"MultiByteToWideChar reads bytes that are no UTF-8 as U+FFFD, or fails with MB_ERR_INVALID_CHARS",
-         "none",
+         "documentation: MultiByteToWideChar",
          [](Bench& b) {
              WCHAR wide[8] = {};
              b.Expect("converted", Convert(b, CP_UTF8, 0, "a\xE9z", wide, 8), 4);
              b.Expect("the byte that is no UTF-8", static_cast<unsigned>(wide[1]), 0xFFFDu);
+             b.PresetLastError();
              b.Expect("with MB_ERR_INVALID_CHARS", Convert(b, CP_UTF8, MB_ERR_INVALID_CHARS, "a\xE9z", wide, 8), 0);
              b.LastError(ERROR_NO_UNICODE_TRANSLATION);
          }},

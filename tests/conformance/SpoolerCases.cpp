@@ -30,6 +30,7 @@ BOOL AddDriver(Bench& b, char letter, Lies dependent = Lies::InDirectory)
     record.pDataFile = Text(data);
     record.pConfigFile = Text(config);
     record.pDependentFiles = &dependents[0];
+    b.PresetLastError();
     return b.spooler().AddPrinterDriverA(nullptr, 6, reinterpret_cast<LPBYTE>(&record));
 }
 
@@ -47,6 +48,7 @@ struct Queue {
         record.pDatatype = const_cast<LPSTR>(datatype);
         record.Attributes = PRINTER_ATTRIBUTE_DEFAULT | PRINTER_ATTRIBUTE_DO_COMPLETE_FIRST;
         record.Priority = 1;
+        b.PresetLastError();
         return b.spooler().AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&record));
     }
 };
@@ -74,6 +76,7 @@ const char kInf[] =
 
 BOOL CopyInf(Bench& b, const std::string& path, char* stored, DWORD size, DWORD* required)
 {
+    b.PresetLastError();
     return b.spooler().SetupCopyOEMInfA(path.c_str(), nullptr, SPOST_PATH, SP_COPY_NOOVERWRITE, stored, size,
                                         required, nullptr);
 }
@@ -123,29 +126,44 @@ std::vector<Case> SpoolerCases()
 {
     return {
         {"GetPrinterDriverDirectoryA: a 10-byte buffer learns the size, and that size holds the path",
-         "none",
+         "Wine test: dlls/winspool.drv/tests/info.c test_GetPrinterDriverDirectory",
          [](Bench& b) {
              BYTE small[10] = {};
              DWORD needed = 0;
+             b.PresetLastError();
              b.Expect("first call", b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, small, 10, &needed),
                       FALSE);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
-             std::vector<char> path(needed + 1, 'Z');
-             DWORD size = needed;
-             b.Expect("second call",
-                      b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<LPBYTE>(path.data()),
-                                                             size, &needed),
+             const DWORD size = needed;
+             std::vector<char> path(2 * size + 1, 'Z');
+             LPBYTE buffer = reinterpret_cast<LPBYTE>(path.data());
+             b.Expect("that size", b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, size, &needed),
                       TRUE);
-             b.Expect("the size needed is the path's, NUL included", std::strlen(path.data()) + 1, size);
+             b.Expect("the size answered then", needed, size);
+             // The ANSI call asks the wide one with the caller's size, so it
+             // needs what the path takes in UTF-16.
+             const size_t ansi = std::strlen(path.data()) + 1;
+             b.Expect("the size needed, in bytes", size, 2 * ansi, ansi,
+                      "Wine's GetPrinterDriverDirectoryA answers the ANSI path's own size");
              b.Expect("the path ends in the environment's folder",
                       EndsWith(LowerCase(path.data()), sizeof(void*) == 8 ? "\\spool\\drivers\\x64" : "\\spool\\drivers\\w32x86"),
                       true);
+             b.Expect("twice that size", b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, 2 * size,
+                                                                                &needed),
+                      TRUE);
+             b.Expect("the size answered then", needed, size);
+             b.PresetLastError();
+             b.Expect("a byte less",
+                      b.spooler().GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer, size - 1, &needed), FALSE);
+             b.LastError(ERROR_INSUFFICIENT_BUFFER);
+             b.Expect("the size needed then", needed, size);
          }},
         {"EnumPortsA: a 10-byte buffer learns the size, and that size holds every port with its description",
-         "none",
+         "Wine test: dlls/winspool.drv/tests/info.c test_EnumPorts",
          [](Bench& b) {
              BYTE small[10] = {};
              DWORD needed = 0, returned = 99;
+             b.PresetLastError();
              b.Expect("first call", b.spooler().EnumPortsA(nullptr, 2, small, 10, &needed, &returned), FALSE);
              b.LastError(ERROR_INSUFFICIENT_BUFFER);
              b.Expect("a level-2 entry alone needs more than 10 bytes", needed > 10, true);
@@ -174,7 +192,7 @@ std::vector<Case> SpoolerCases()
          },
          nullptr, "a Wine prefix always has its local ports, and removing one asks the user"},
         {"AddPrinterDriverA takes the record's files from the driver directory into its version folder",
-         "none",
+         "documentation: AddPrinterDriverA",
          [](Bench& b) {
              b.Expect("registered", AddDriver(b, 'A'), TRUE);
              for (const char* file : {"CONFDRVA.GPD", "CONFDRVA.DLL", "CONFDRVAUI.DLL", "CONFDRVA.DEP"})
@@ -246,7 +264,7 @@ std::vector<Case> SpoolerCases()
              ExpectQueue(b, queue, ERROR_INVALID_DATATYPE, 0, "Wine's AddPrinter takes any data type");
          }},
         {"SetDefaultPrinterA makes a queue the default, and refuses a name that is none",
-         "none",
+         "Wine test: dlls/winspool.drv/tests/info.c test_SetDefaultPrinter",
          [](Bench& b) {
              AddDriver(b, 'W');
              Queue queue{"Conformance Queue W", "LPT1:", "Conformance Driver W"};
@@ -254,18 +272,20 @@ std::vector<Case> SpoolerCases()
              HANDLE printer = queue.Add(b);
              if (printer != nullptr) b.spooler().ClosePrinter(printer);
              b.Expect("an existing queue", b.spooler().SetDefaultPrinterA(queue.name.c_str()), TRUE);
+             b.PresetLastError();
              b.Expect("no such queue", b.spooler().SetDefaultPrinterA("Conformance No Such Queue"), FALSE);
              b.LastError(ERROR_INVALID_PRINTER_NAME);
              b.RemoveQueue(queue.name);
          }},
         {"ClosePrinter refuses a handle that the spooler did not give",
-         "none",
+         "Wine test: dlls/winspool.drv/tests/info.c test_ClosePrinter",
          [](Bench& b) {
+             b.PresetLastError();
              b.Expect("closed", b.spooler().ClosePrinter(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x4A5A))), FALSE);
              b.LastError(ERROR_INVALID_HANDLE);
          }},
         {"SetupCopyOEMInfA stores an INF file as oemN.inf once; the same file again answers ERROR_FILE_EXISTS",
-         "none",
+         "documentation: SetupCopyOEMInfA",
          [](Bench& b) {
              std::string source = MakeInf(b, "CONFA.INF", kInf + std::string("stored once"), true);
              char stored[MAX_PATH] = {};
@@ -284,14 +304,14 @@ std::vector<Case> SpoolerCases()
              b.LastError(ERROR_FILE_EXISTS);
          }},
         {"SetupCopyOEMInfA with a source that does not exist",
-         "none",
+         "Wine test: dlls/setupapi/tests/misc.c test_SetupCopyOEMInf",
          [](Bench& b) {
              char stored[MAX_PATH] = {};
              b.Expect("copied", CopyInf(b, b.Folder() + "\\CONFNONE.INF", stored, MAX_PATH, nullptr), FALSE);
              b.LastError(ERROR_FILE_NOT_FOUND);
          }},
         {"SetupCopyOEMInfA with too small a buffer for the stored name answers the size it needs",
-         "none",
+         "documentation: SetupCopyOEMInfA",
          [](Bench& b) {
              std::string source = MakeInf(b, "CONFB.INF", kInf + std::string("too small a buffer"), true);
              char stored[8] = {};
@@ -339,7 +359,7 @@ std::vector<Case> SpoolerCases()
          [](Bench& b) { ExpectAsked(b, false); }, nullptr,
          "only the simulated machine has a user who answers the system's signing question; Wine asks none"},
         {"RegisterDeviceNotificationA registers a window for an interface class, and the registration is released",
-         "none",
+         "Wine test: dlls/dinput/tests/hotplug.c test_RegisterDeviceNotification",
          [](Bench& b) {
              CaseDialog dialog(b, IDD_CONF_CONTROLS);
              DEV_BROADCAST_DEVICEINTERFACE_A filter{};

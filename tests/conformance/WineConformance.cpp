@@ -111,7 +111,7 @@ public:
     void UseAnsiCodePage(UINT) override { failures.push_back("only the simulated machine changes its code page"); }
     void HoldOpen(const std::string& path) override
     {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (file == INVALID_HANDLE_VALUE) failures.push_back("could not hold " + path + " open");
         else m_held.push_back(file);
     }

@@ -76,8 +76,12 @@ BOOL SimProcess::GetVersionExA(OSVERSIONINFOA* lpVersionInformation)
     sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("GetVersionExA", std::to_string(lpVersionInformation->dwOSVersionInfoSize)))
         return SetLastError(error), FALSE;
-    if (lpVersionInformation->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA))
+    // The record, or the extended one whose head it is; any other size is refused.
+    DWORD size = lpVersionInformation->dwOSVersionInfoSize;
+    if (size != sizeof(OSVERSIONINFOA) && size != sizeof(OSVERSIONINFOEXA))
         return SetLastError(ERROR_INSUFFICIENT_BUFFER), FALSE;
+    if (size == sizeof(OSVERSIONINFOEXA))
+        reinterpret_cast<OSVERSIONINFOEXA*>(lpVersionInformation)->wProductType = VER_NT_WORKSTATION;
     lpVersionInformation->dwMajorVersion = majorVersion;
     lpVersionInformation->dwMinorVersion = minorVersion;
     lpVersionInformation->dwBuildNumber = 7601;

@@ -115,14 +115,17 @@ BOOL SimSpooler::GetPrinterDriverDirectoryA(LPSTR pName, LPSTR pEnvironment, DWO
                                                                        std::to_string(cbBuf))) {
         // Too small a buffer, also for one sized by an earlier call: the size needed.
         if (error == ERROR_INSUFFICIENT_BUFFER && pcbNeeded != nullptr)
-            *pcbNeeded = std::max(static_cast<DWORD>(driverDirectory.size() + 1), cbBuf + 1);
+            *pcbNeeded = std::max(static_cast<DWORD>(2 * (driverDirectory.size() + 1)), cbBuf + 1);
         return Failed(error);
     }
     if (Level != 1) return Failed(ERROR_INVALID_LEVEL);
-    DWORD needed = static_cast<DWORD>(driverDirectory.size() + 1);
+    // The ANSI call asks the spooler's wide one with the caller's buffer size
+    // and converts after: it needs, and answers, the path's size in UTF-16
+    // bytes, NUL included, twice what the ANSI path takes.
+    DWORD needed = static_cast<DWORD>(2 * (driverDirectory.size() + 1));
     *pcbNeeded = needed;
     if (cbBuf < needed || pDriverDirectory == nullptr) return Failed(ERROR_INSUFFICIENT_BUFFER);
-    std::memcpy(pDriverDirectory, driverDirectory.c_str(), needed);
+    std::memcpy(pDriverDirectory, driverDirectory.c_str(), driverDirectory.size() + 1);
     return TRUE;
 }
 
