@@ -580,3 +580,50 @@ TEST_F(UsbPath, TheConnectionDialogsPlatformOkCommandEndsIt)
     EXPECT_TRUE(InOrder(record, {"end 108 1", "end 102 1"}));
     EXPECT_EQ(machine.spooler.ActiveRegistrations(), 0);
 }
+
+// ---------------------------------------------------------------- other ANSI code pages
+
+// Windows 10 and 11 with "Use Unicode UTF-8 for worldwide language support"
+// (65001, where the conversions take no flag but MB_ERR_INVALID_CHARS), and
+// a Japanese system (932): either way, down either path, setup ends in the
+// success box with the status monitor deployed and its shortcut made.
+struct CodePageRun {
+    const char* name;
+    UINT codePage;
+    bool usb;
+};
+
+void PrintTo(const CodePageRun& run, std::ostream* out) { *out << run.name; }
+
+class CodePagePath : public PortDiscovery, public ::testing::WithParamInterface<CodePageRun> {};
+
+TEST_P(CodePagePath, EndsWithTheStatusMonitorAndItsShortcut)
+{
+    machine.process.ansiCodePage = GetParam().codePage;
+    machine.process.threadCodePage = GetParam().codePage;
+    if (GetParam().usb) {
+        SeedUsbInterface(3);
+        user.PlugIn(kPrinterPath);
+    } else {
+        user.Click(IDC_MANUAL).Click(IDC_PORT_OK);
+    }
+    user.Answer(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+
+    EXPECT_EQ(QueueNamed(kModel).portName, GetParam().usb ? "USB003" : "LPT1:");
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kWithMonitor});
+    const std::string monitor = machine.spooler.driverDirectory + "\\STM\\QL70TILLMATE(ESCP).exe";
+    EXPECT_TRUE(machine.files.FileExists(monitor));
+    EXPECT_NE(machine.files
+                  .FileContent("C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Corvantis\\"
+                               "StatusMonitorQL70TILLMATE(ESCP).LNK")
+                  .find("target=" + monitor + "\n"),
+              std::string::npos);
+    EXPECT_EQ(machine.files.launched, std::vector<std::string>{monitor});
+}
+
+INSTANTIATE_TEST_SUITE_P(AnsiCodePages, CodePagePath,
+                         ::testing::Values(CodePageRun{"Utf8Manual", 65001, false}, CodePageRun{"Utf8Usb", 65001, true},
+                                           CodePageRun{"JapaneseManual", 932, false},
+                                           CodePageRun{"JapaneseUsb", 932, true}),
+                         [](const ::testing::TestParamInfo<CodePageRun>& info) { return std::string(info.param.name); });

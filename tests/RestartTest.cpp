@@ -42,3 +42,38 @@ TEST_F(Restart, AfterACompleteInstallationNothingIsLostAndTheStatusMonitorStarts
     EXPECT_TRUE(InOrder(record, {"restart", "start " + monitor}));
     EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
 }
+
+// Setup again, after the printer was removed, while the status monitor that
+// the first run started still runs: Windows cannot write over the image of a
+// running program, so the status monitor's copy fails. The driver is
+// installed without it, and nothing that follows a deployed status monitor
+// (Run value, shortcut, launch) happens again.
+TEST_F(Restart, ASecondSetupWhileTheStatusMonitorRunsInstallsTheDriverAlone)
+{
+    AddPackage();
+    machine.files.AddFolder("C:\\Documents and Settings\\All Users\\Start Menu\\Programs");
+    user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
+    RunSetup();
+    const std::string monitor = machine.spooler.driverDirectory + "\\STM\\QL70TILLMATE(ESCP).exe";
+    ASSERT_EQ(machine.process.running, std::vector<std::string>{monitor});
+    app.reset();
+    machine.spooler.queues.clear();
+    machine.files.AddFile(machine.files.currentDirectory + "\\STM\\QL70TILLMATE(ESCP).exe", "a newer status monitor");
+    screen.boxes.clear();
+    record.Forget();
+
+    user.Click(IDOK).Click(IDC_MANUAL).Click(IDC_PORT_OK).Answer(IDOK);
+    EXPECT_EQ(RunSetup(), 0);
+
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kModel + kDriverOnly});
+    EXPECT_EQ(QueueNamed(kModel).portName, "LPT1:");
+    EXPECT_EQ(machine.files.FileContent(monitor), "status monitor");
+    EXPECT_EQ(record.CountOf("SHFileOperationA"), 2);
+    for (const SimCall& call : record.CallsOf("RegSetValueExA")) EXPECT_EQ(call.arguments.rfind(kRunKey, 0), std::string::npos);
+    EXPECT_EQ(record.CountOf("IPersistFile::Save") + record.CountOf("ShellExecuteA"), 0);
+    EXPECT_EQ(machine.process.running, std::vector<std::string>{monitor});
+    // What the first run left stays: the status monitor runs on, and starts at log-on.
+    EXPECT_EQ(machine.registry.StringOf(kRunKey, "CorvexQL70TILLMATE(ESCP)"),
+              machine.spooler.driverDirectory + "\\STM\\QL70TILLMATE(ESCP)");
+    EXPECT_EQ(machine.spooler.infStore.size(), 1u);
+}

@@ -110,6 +110,9 @@ public:
     // within a bound).
     virtual void MakeProgram(const std::string& path) = 0;
     virtual bool Ran(const std::string& path) = 0;
+    // Starts the program that MakeProgram put at `path` and keeps it running
+    // until the case ends.
+    virtual void StartProgram(const std::string& path) = 0;
     // The window that has the keyboard focus, and whether a window waits to
     // be painted (has an update region).
     virtual HWND Focus() = 0;

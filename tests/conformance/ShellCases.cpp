@@ -183,6 +183,21 @@ std::vector<Case> ShellCases()
                                                          nullptr, SW_MINIMIZE);
              b.Expect("a missing program", reinterpret_cast<uintptr_t>(missing), ERROR_FILE_NOT_FOUND);
          }},
+        {"SHFileOperationA cannot replace a program while it runs: its image is open for reading only",
+         "Wine test: dlls/kernel32/tests/file.c test_file_sharing",
+         [](Bench& b) {
+             std::string program = b.Folder() + "\\STM\\Monitor.exe";
+             std::string newer = b.Folder() + "\\package\\Monitor.exe";
+             b.MakeProgram(program);
+             b.MakeFile(newer, "a newer program");
+             std::string running = b.Content(program);
+             b.StartProgram(program);
+             // The status monitor's own copy request.
+             FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+             b.Expect("refused", Copy(b, newer, b.Folder() + "\\STM\\", flags) != 0, true, false,
+                      "Wine leaves the running program as it was, but its SHFileOperationA answers 0");
+             b.Expect("the running program", b.Content(program) == running && !running.empty(), true);
+         }},
         {"CoCreateInstance of the shell link needs CoInitialize first; a second CoInitialize answers S_FALSE",
          "Wine test: dlls/ole32/tests/compobj.c test_CoCreateInstance",
          [](Bench& b) {
@@ -262,5 +277,27 @@ std::vector<Case> ShellCases()
              b.Expect("with MB_ERR_INVALID_CHARS", Convert(b, CP_UTF8, MB_ERR_INVALID_CHARS, "a\xE9z", wide, 8), 0);
              b.LastError(ERROR_NO_UNICODE_TRANSLATION);
          }},
+        {"MultiByteToWideChar with CP_ACP and CP_THREAD_ACP takes the flags of the ANSI code page: for UTF-8 none "
+         "but MB_ERR_INVALID_CHARS",
+         "documentation: MultiByteToWideChar",
+         [](Bench& b) {
+             constexpr DWORD kComposite = 0x2, kGlyphs = 0x4;  // MB_COMPOSITE, MB_USEGLYPHCHARS
+             for (UINT ansi : {65001u, 932u}) {
+                 b.UseAnsiCodePage(ansi);
+                 for (UINT codePage : {CP_ACP, CP_THREAD_ACP}) {
+                     for (DWORD flags :
+                          {DWORD(0), DWORD(MB_ERR_INVALID_CHARS), DWORD(MB_PRECOMPOSED), kComposite, kGlyphs}) {
+                         WCHAR wide[8] = {};
+                         bool refused = ansi == 65001u && flags != 0 && flags != MB_ERR_INVALID_CHARS;
+                         std::string row = std::to_string(ansi) + (codePage == CP_ACP ? ", CP_ACP" : ", CP_THREAD_ACP") +
+                                           ", flags " + std::to_string(flags);
+                         b.PresetLastError();
+                         b.Expect(row.c_str(), Convert(b, codePage, flags, "C:\\", wide, 8), refused ? 0 : 4);
+                         if (refused) b.LastError(ERROR_INVALID_FLAGS);
+                     }
+                 }
+             }
+         },
+         nullptr, "Wine's ANSI code page follows the Unix locale that it starts in, one for the whole table"},
     };
 }

@@ -50,6 +50,7 @@ public:
             if (std::find(started->begin(), started->end(), path) != started->end()) return true;
         return false;
     }
+    void StartProgram(const std::string& path) override { m_machine.process.running.push_back(path); }
     HWND Focus() override { return m_machine.windows.Focus(); }
     bool NeedsPaint(HWND hwnd) override
     {
@@ -62,7 +63,12 @@ public:
         return window != nullptr && !window->destroyed;
     }
     void OnNewThread(void (*run)(Bench& bench)) override { run(*this); }
-    void UseAnsiCodePage(UINT codePage) override { m_machine.process.ansiCodePage = codePage; }
+    // The thread's locale takes it too, as on a system set up for it.
+    void UseAnsiCodePage(UINT codePage) override
+    {
+        m_machine.process.ansiCodePage = codePage;
+        m_machine.process.threadCodePage = codePage;
+    }
     void HoldOpen(const std::string& path) override { m_machine.files.MarkInUse(path); }
     void AnswerShellWindow(ShellWindowAnswer answer) override
     {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/Win32Platform.h"
@@ -97,6 +98,21 @@ public:
         }
         return false;
     }
+    void StartProgram(const std::string& path) override
+    {
+        std::string commandLine = "\"" + path + "\" --stay";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION started{};
+        if (!CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &started)) {
+            failures.push_back("could not start " + path);
+            return;
+        }
+        CloseHandle(started.hThread);
+        m_running.push_back({started.hProcess, path});
+        if (!Ran(path)) failures.push_back(path + " did not start within 20 s");
+    }
     HWND Focus() override { return GetFocus(); }
     bool NeedsPaint(HWND hwnd) override { return GetUpdateRect(hwnd, nullptr, FALSE) != FALSE; }
     bool IsWindow(HWND hwnd) override { return ::IsWindow(hwnd) != FALSE; }
@@ -122,6 +138,14 @@ public:
     ~WineBench() override
     {
         for (HANDLE file : m_held) CloseHandle(file);
+        // Each program started by the case is told to stop, and ended if it
+        // has not within 10 s.
+        for (const auto& [process, path] : m_running) {
+            MakeFile(path + ".stop", "");
+            if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) TerminateProcess(process, 1);
+            WaitForSingleObject(process, 10000);
+            CloseHandle(process);
+        }
     }
     void RemoveQueue(const std::string& name) override
     {
@@ -152,6 +176,7 @@ private:
 
     std::string m_folder;
     std::vector<HANDLE> m_held;
+    std::vector<std::pair<HANDLE, std::string>> m_running;
 };
 
 }  // namespace

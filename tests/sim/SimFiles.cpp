@@ -178,6 +178,10 @@ int SimFiles::WriteError(const std::string& path) const
     std::string absolute = Absolute(path);
     if (m_readOnly.count(Lower(FolderOf(absolute)))) return static_cast<int>(ERROR_ACCESS_DENIED);
     if (m_inUse.count(Lower(absolute))) return static_cast<int>(kSharingViolation);
+    // The image of a running program is mapped: Windows opens it for
+    // reading only, so nothing can write over it while the program runs.
+    for (const std::string& program : m_process.running)
+        if (Lower(Absolute(program)) == Lower(absolute)) return static_cast<int>(kSharingViolation);
     if (!FolderExists(FolderOf(absolute))) return static_cast<int>(ERROR_PATH_NOT_FOUND);
     return 0;
 }

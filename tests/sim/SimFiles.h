@@ -37,7 +37,8 @@ public:
     void MakeReadOnly(const std::string& folder);
     // A file that another process has open without sharing it (a driver's
     // plug-in that the spooler has loaded, a running program): it cannot be
-    // replaced, with ERROR_SHARING_VIOLATION.
+    // replaced, with ERROR_SHARING_VIOLATION. So can no file that a
+    // program of the process's running list was started from.
     void MarkInUse(const std::string& path);
 
     // What the user answers in the shell's own error window, which a copy

@@ -34,11 +34,14 @@ public:
     bool SixtyFourBitWindows() const { return nativeMachine != IMAGE_FILE_MACHINE_I386; }
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
-    // The ANSI code page: 1252, or 932, whose double-byte characters have
+    // The ANSI code page: 1252; 932, whose double-byte characters have
     // trail bytes that look like ASCII letters (the machine compares texts
-    // in 932, but has no conversion table for it).
+    // in 932, and converts the part of it that SimText knows); or 65001, as
+    // Windows 10 and 11 have it with "Use Unicode UTF-8 for worldwide
+    // language support", where CP_ACP converts as CP_UTF8 does.
     UINT ansiCodePage = 1252;
-    // The ANSI code page of the thread's locale (CP_THREAD_ACP).
+    // The ANSI code page of the thread's locale (CP_THREAD_ACP); 65001
+    // converts as CP_UTF8 there too.
     UINT threadCodePage = 1252;
     std::string standardOutput;
     // The process has ended through Exit: the system has taken back its

@@ -46,8 +46,63 @@ const char16_t kWestern80To9F[32] = {
 
 void RefuseUnmodelled(UINT codePage)
 {
-    if (codePage != kWesternCodePage && codePage != kUtf8CodePage)
+    if (codePage != kWesternCodePage && codePage != kUtf8CodePage && codePage != kJapaneseCodePage)
         throw std::logic_error("the simulated machine has no table for code page " + std::to_string(codePage));
+}
+
+// The part of code page 932 that the machine knows: ASCII, the half-width
+// katakana (0xA1 to 0xDF), and of the double-byte characters the full-width
+// digits and Latin letters and the katakana. Anything else is refused with a
+// logic_error rather than guessed.
+struct JapaneseRange {
+    unsigned first, last;  // the 932 characters, lead byte in the high byte
+    char16_t wide;         // what the first one is in UTF-16
+};
+const JapaneseRange kJapanese[] = {
+    {0x00, 0x7F, 0x0000},     {0xA1, 0xDF, 0xFF61},     {0x824F, 0x8258, 0xFF10}, {0x8260, 0x8279, 0xFF21},
+    {0x8281, 0x829A, 0xFF41}, {0x8340, 0x837E, 0x30A1}, {0x8380, 0x8396, 0x30E0},
+};
+
+bool JapaneseLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+[[noreturn]] void RefuseJapanese(unsigned character)
+{
+    throw std::logic_error("the simulated machine has no table for character " + std::to_string(character) +
+                           " of code page 932");
+}
+
+std::u16string WidenJapanese(const std::string& text)
+{
+    std::u16string wide;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned c = static_cast<unsigned char>(text[i]);
+        if (JapaneseLead(static_cast<unsigned char>(c)) && i + 1 < text.size())
+            c = (c << 8) | static_cast<unsigned char>(text[++i]);
+        const JapaneseRange* range = std::find_if(std::begin(kJapanese), std::end(kJapanese),
+                                                  [c](const JapaneseRange& r) { return c >= r.first && c <= r.last; });
+        if (range == std::end(kJapanese)) RefuseJapanese(c);
+        wide += static_cast<char16_t>(range->wide + (c - range->first));
+    }
+    return wide;
+}
+
+std::string NarrowJapanese(PCWSTR text)
+{
+    std::string narrow;
+    for (; text != nullptr && *text != 0; ++text) {
+        char16_t c = *text;
+        const JapaneseRange* range =
+            std::find_if(std::begin(kJapanese), std::end(kJapanese),
+                         [c](const JapaneseRange& r) { return c >= r.wide && c <= r.wide + (r.last - r.first); });
+        if (range == std::end(kJapanese)) {
+            narrow += '?';
+            continue;
+        }
+        unsigned character = range->first + (c - range->wide);
+        if (character > 0xFF) narrow += static_cast<char>(character >> 8);
+        narrow += static_cast<char>(character & 0xFF);
+    }
+    return narrow;
 }
 
 void AppendUtf16(std::u16string& out, char32_t c)
@@ -68,6 +123,7 @@ std::u16string Widen(const std::string& text, UINT codePage, bool* invalid)
     RefuseUnmodelled(codePage);
     std::u16string wide;
     if (invalid != nullptr) *invalid = false;
+    if (codePage == kJapaneseCodePage) return WidenJapanese(text);
     if (codePage == kWesternCodePage) {
         for (unsigned char c : text) wide += c >= 0x80 && c < 0xA0 ? kWestern80To9F[c - 0x80] : char16_t(c);
         return wide;
@@ -102,6 +158,7 @@ std::string Narrow(PCWSTR text, UINT codePage)
 {
     RefuseUnmodelled(codePage);
     if (codePage == kUtf8CodePage) return Utf8(text);
+    if (codePage == kJapaneseCodePage) return NarrowJapanese(text);
     std::string narrow;
     for (; text != nullptr && *text != 0; ++text) {
         char16_t c = *text;

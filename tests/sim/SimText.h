@@ -17,10 +17,13 @@ std::string LeafOf(const std::string& path);
 // empty entry, however far that is.
 std::vector<std::string> ReadMultiString(const char* list);
 // The code pages that the machine models: 1252, the ANSI code page of a
-// Western European system, and UTF-8 (65001). Others are refused with a
-// logic_error: the machine does not guess a conversion table.
+// Western European system, UTF-8 (65001), which Windows 10 and 11 can take
+// as the ANSI code page, and part of 932, Japanese (see SimText.cpp).
+// Others are refused with a logic_error: the machine does not guess a
+// conversion table.
 constexpr UINT kWesternCodePage = 1252;
 constexpr UINT kUtf8CodePage = 65001;
+constexpr UINT kJapaneseCodePage = 932;
 // 8-bit text in one of those code pages as UTF-16. UTF-8 that is not well
 // formed gives U+FFFD for each byte that cannot start a character, as
 // Windows does from Vista on; `invalid` then tells so.
