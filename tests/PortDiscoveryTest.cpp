@@ -378,6 +378,7 @@ TEST_F(UsbPath, EachFailingRegistryCallOfTheLookupIsAFailedLookup)
         SimMachine fresh;
         InstallPlatform(fresh.Services());
         fresh.files.AddFile(fresh.files.currentDirectory + "\\CORVEX_ESCP.INF", "inf");
+        fresh.files.AddFile(fresh.files.currentDirectory + "\\ESC_QRT_BILL.GPD", "gpd");
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);
         fresh.record.Fail(failing == 5 || failing == 7 ? "RegQueryValueExA" : "RegOpenKeyExA", ERROR_ACCESS_DENIED,
