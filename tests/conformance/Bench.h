@@ -119,6 +119,9 @@ public:
     virtual void OnNewThread(void (*run)(Bench& bench)) = 0;
     // The system's ANSI code page (only the simulated machine can change it).
     virtual void UseAnsiCodePage(UINT codePage) = 0;
+    // The process is a program built for `program` on a Windows that runs on
+    // `native` (only the simulated machine can be so).
+    virtual void RunAs(WORD program, WORD native) = 0;
     // Another process holds the file open without sharing it, until the case ends.
     virtual void HoldOpen(const std::string& path) = 0;
     // What the user answers in the shell's own error window (only the

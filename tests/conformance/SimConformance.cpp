@@ -63,6 +63,11 @@ public:
     }
     void OnNewThread(void (*run)(Bench& bench)) override { run(*this); }
     void UseAnsiCodePage(UINT codePage) override { m_machine.process.ansiCodePage = codePage; }
+    void RunAs(WORD program, WORD native) override
+    {
+        m_machine.process.programMachine = program;
+        m_machine.process.nativeMachine = native;
+    }
     void HoldOpen(const std::string& path) override { m_machine.files.MarkInUse(path); }
     void AnswerShellWindow(ShellWindowAnswer answer) override
     {
