@@ -16,15 +16,11 @@ namespace {
 // uninstaller. A list of names ended by an empty one.
 const char kPackagePatterns[] = "*.GPD\0*.DLL\0*.INF\0*.HLP\0*.EXE\0";
 
-bool IsFile(const char* name)
-{
-    DWORD attributes = ShellApi().GetFileAttributesA(name);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
+bool IsThere(const char* name) { return ShellApi().GetFileAttributesA(name) != INVALID_FILE_ATTRIBUTES; }
 
 // The model's INF and description file, by the names alone: they resolve
 // against the current folder, as the copy's patterns do.
-bool CurrentFolderHoldsPackage() { return IsFile(InfFile[ConfiguredModel]) && IsFile(GpdFile[ConfiguredModel]); }
+bool CurrentFolderHoldsPackage() { return IsThere(InfFile[ConfiguredModel]) && IsThere(GpdFile[ConfiguredModel]); }
 
 // The current folder's name, of any length (a folder deep below a download
 // folder can exceed MAX_PATH); empty when the system does not say. Throws
