@@ -96,10 +96,23 @@ BOOL CSetupApp::InitInstance()
         return FALSE;
     }
 
-    // The x86 program on 64-bit Windows would register a 32-bit driver, which
+    // Windows 10 and later name the machine they run on. On ARM64 both
+    // programs run, x64 emulated and x86 under WOW64, and would register a
+    // driver of their own architecture, which the ARM64 spooler cannot load.
+    USHORT processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+    USHORT nativeMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+    const bool machineKnown =
+        Process().IsWow64Process2(Process().GetCurrentProcess(), &processMachine, &nativeMachine) != FALSE;
+    if (machineKnown && nativeMachine == IMAGE_FILE_MACHINE_ARM64) {
+        Refuse("This printer driver does not run on ARM-based Windows.");
+        return FALSE;
+    }
+
+    // The x86 program on x64 Windows would register a 32-bit driver, which
     // a 64-bit spooler cannot print with: its queue would fail with an
-    // unknown driver. The x64 program is the one to run there.
-    if (kThirtyTwoBitBuild && RunsUnderWow64()) {
+    // unknown driver. The x64 program is the one to run there. Systems
+    // before Windows 10 cannot name their machine; there WOW64 tells.
+    if (kThirtyTwoBitBuild && (machineKnown ? nativeMachine == IMAGE_FILE_MACHINE_AMD64 : RunsUnderWow64())) {
         Refuse("This Setup.exe is for 32-bit Windows, and this Windows is 64-bit.\n"
                "Please run the x64 Setup.exe of the printer driver package instead.");
         return FALSE;

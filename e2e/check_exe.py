@@ -218,6 +218,13 @@ def main():
         check("the x86 build refuses on 64-bit Windows", refusal in data and b"IsWow64Process" in data)
     else:
         check("the x64 build has no WOW64 refusal", refusal not in data)
+    # Vista, 7, 8 and 8.1 lack it: a static import would keep Setup.exe from starting there.
+    check("IsWow64Process2 is loaded at run time, not imported",
+          re.search(r"\bIsWow64Process2\b", headers) is None and b"IsWow64Process2\0" in data)
+    check("both builds refuse on ARM64", b"This printer driver does not run on ARM-based Windows.\0" in data)
+    check("the staging refuses a folder without the package",
+          b" does not hold the printer driver package (" in data and
+          b"Please start Setup.exe from the folder of the unpacked driver package." in data)
     check("the mutex name", b"Global\\{6B1F2E90-3C4D-4a7e-9F21-0D8C5A7B3E14}" in data)
     print("size: %d bytes" % len(data))
     for line in sections.splitlines():

@@ -657,6 +657,30 @@ def scenario_windows_versions(wine, report):
         wine.reg_delete(r"HKCU\Software\Wine", "Version")
 
 
+WRONG_FOLDER = ('The folder "C:\\tools" does not hold the printer driver package (CORVEX_ESCP.INF, ESC_QRT_BILL.GPD).\n'
+                "Please start Setup.exe from the folder of the unpacked driver package.")
+
+
+def scenario_wrong_folder(wine, report):
+    """Setup.exe started by its full path from a folder of DLLs and programs, as from System32."""
+    tools = wine.drive_c("tools")
+    os.makedirs(tools, exist_ok=True)
+    for name in ["kernel32.dll", "mdmcpq.dll", "cmd.exe", "spoolsv.exe"]:
+        shutil.copy(os.path.join(wine.binaries, "StatusMonitor.exe"), os.path.join(tools, name))
+    before = staged_files(wine)
+    setup = wine.spawn("wine", wine.windows_path(os.path.join(wine.package, "Setup.exe")), cwd=tools)
+    model = wine.wait_window("Version 2.01 (9W)")
+    wine.automate("click", model, str(IDOK))
+    box, caption, text = wine.wait_box("does not hold the printer driver package", shot="wrong-folder")
+    report.equal("from another folder the staging names it and refuses", text, WRONG_FOLDER)
+    report.equal("the wrong folder's caption", caption, TITLE)
+    wine.automate("click", box, str(IDOK))
+    code, _ = finish(setup)
+    report.equal("setup ends with exit code 1 after the wrong folder", code, 1)
+    new = staged_files(wine) - before
+    report.check("from another folder nothing new is in the driver directory", not new, sorted(new))
+
+
 WOW64_REFUSAL = ("This Setup.exe is for 32-bit Windows, and this Windows is 64-bit.\n"
                  "Please run the x64 Setup.exe of the printer driver package instead.")
 
@@ -698,6 +722,7 @@ def run_tests(wine, report, docs, usb_wine, wow64_wine=None):
     if not wow64_wine:
         # Setup.exe's own code is the same for both builds: these run once.
         scenarios += [(wine, lambda: scenario_planted_dlls(wine, report)),
+                      (wine, lambda: scenario_wrong_folder(wine, report)),
                       (wine, lambda: scenario_windows_versions(wine, report))]
     # A prefix of its own: Wine returns a handle for a queue name that exists,
     # so the USB queue needs a spooler without one.

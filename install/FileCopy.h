@@ -13,9 +13,10 @@ public:
     explicit CFileCopy(CWnd* parent = nullptr);
 
     // Copies the driver package from the current folder into the driver
-    // directory, with the wait cursor. Reports its own failures; a failed
-    // copy, and one that was aborted with a file left out, ends the process
-    // with exit code 1.
+    // directory, with the wait cursor. Reports its own failures; a current
+    // folder without the model's INF and description file, a failed copy,
+    // and one that was aborted with a file left out, end the process with
+    // exit code 1.
     void StageDriverFiles();
     bool QueryDriverDirectory();
     bool CopyDriverFiles();

@@ -19,6 +19,10 @@ public:
     // A 32-bit process on 64-bit Windows runs under WOW64.
     virtual HANDLE GetCurrentProcess() = 0;
     virtual BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) = 0;
+    // The process's own machine (IMAGE_FILE_MACHINE_UNKNOWN when it does not
+    // run under WOW64) and the machine Windows runs on. Windows 10 from 1511
+    // on; elsewhere it fails with ERROR_PROC_NOT_FOUND.
+    virtual BOOL IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine) = 0;
     // The shell's test (IsUserAnAdmin): does the process run with administrator rights?
     virtual BOOL IsUserAnAdmin() = 0;
     virtual void InitCommonControls() = 0;

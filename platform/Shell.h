@@ -1,6 +1,6 @@
-// The shell operations that the setup logic calls: file copying, folders,
-// launching a program, the shell-link object with COM, and the conversion of
-// a path for it.
+// The shell operations that the setup logic calls: file copying, the current
+// folder and what lies there, folders, launching a program, the shell-link
+// object with COM, and the conversion of a path for it.
 #pragma once
 #include "platform/Records.h"
 
@@ -9,6 +9,9 @@ public:
     virtual ~IShell() = default;
 
     virtual int SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp) = 0;
+    // The folder that relative paths, and the copy's patterns, start from.
+    virtual DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) = 0;
+    virtual DWORD GetFileAttributesA(LPCSTR lpFileName) = 0;
     virtual int SHCreateDirectory(HWND hwnd, PCWSTR pszPath) = 0;
     virtual BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) = 0;
     virtual HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile,

@@ -127,9 +127,9 @@ TEST_F(HostileInput, ADoubleByteCharacterIsNotTakenForTheSerialNumbersLastLetter
     EXPECT_EQ(record.CountOf("SetupCopyOEMInfA"), 0);
 }
 
-TEST_F(HostileInput, APackageWithoutItsDescriptionFileFailsTheDriverStage)
+TEST_F(HostileInput, APackageWithoutItsPlugInFailsTheDriverStage)
 {
-    AddDriverPackage(machine.files, {"ESC_QRT_BILL.GPD"});
+    AddDriverPackage(machine.files, {"ESC_QRT_BILL.dll"});
     InstallOnLptOne();
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Unexpected error 0x002C occured."});
     EXPECT_TRUE(machine.spooler.queues.empty());

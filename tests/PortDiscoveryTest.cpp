@@ -379,7 +379,7 @@ TEST_F(UsbPath, EachFailingRegistryCallOfTheLookupIsAFailedLookup)
     for (int failing = 1; failing <= 7; ++failing) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
-        for (const char* name : {"CORVEX_ESCP.INF", "CORVEX_ESCP.CAT"})
+        for (const char* name : {"CORVEX_ESCP.INF", "CORVEX_ESCP.CAT", "ESC_QRT_BILL.GPD"})
             fresh.files.AddFile(fresh.files.currentDirectory + "\\" + name, PackageContent(name));
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Control", "Linked", 1);
         fresh.registry.SetDword(kInterfaceKey + "\\#\\Device Parameters", "Port Number", 3);

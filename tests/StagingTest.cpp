@@ -77,6 +77,7 @@ TEST_F(Staging, EitherFailingQueryShowsTheDirectoryErrorOnce)
     for (int failingCall : {1, 2}) {
         SimMachine fresh;
         InstallPlatform(fresh.Services());
+        AddDriverPackage(fresh.files);
         fresh.record.Fail("GetPrinterDriverDirectoryA", failingCall == 1 ? ERROR_ACCESS_DENIED : ERROR_INVALID_PARAMETER,
                    failingCall);
         EXPECT_EQ(Stage(), -1);
@@ -129,12 +130,43 @@ TEST_F(Staging, TheWaitWindowGoesWithItsObject)
 
 // The shell answers 0 with its aborted flag when the user skips a file or
 // cancels in its error window, or when the copy is stopped: a failed copy.
+// A current folder without the package is refused before anything is copied.
 struct AbortedCopy {
     const char* name;
     SimFiles::ShellAnswer answer;  // to the window about the plug-in in use
     DWORD stop;                    // or a stop at the first file (a fault of that kind), or 0
     std::vector<std::string> copied, notCopied;
+    void (*startFolder)(SimFiles& files) = nullptr;  // setup started from another folder than the package's
+    std::string box = "";                             // the staging's one box, if any
 };
+
+const std::string kStartFromPackage = ").\nPlease start Setup.exe from the folder of the unpacked driver package.";
+
+// An elevated console starts in System32: thousands of DLLs and programs, an INF or two, and no package.
+void StartInSystem32(SimFiles& files)
+{
+    files.currentDirectory = "C:\\Windows\\System32";
+    for (int i = 0; i < 3000; ++i) files.AddFile(files.currentDirectory + "\\lib" + std::to_string(i) + ".dll", "system");
+    for (const char* name : {"kernel32.dll", "cmd.exe", "notepad.exe", "spoolsv.exe", "mdmcpq.inf", "unidrv.hlp"})
+        files.AddFile(files.currentDirectory + "\\" + name, "system");
+}
+
+// Unpacked without its printer description file.
+void StartInPackageWithoutGpd(SimFiles& files)
+{
+    files.currentDirectory = "D:\\Driver";
+    AddDriverPackage(files, {"ESC_QRT_BILL.GPD"});
+}
+
+// An archive opened in Explorer: only Setup.exe lies in its temporary folder,
+// here one deeper than MAX_PATH.
+const std::string kDeepTemporaryFolder = "C:\\Users\\Administrator\\AppData\\Local\\Temp\\Temp1_" +
+                                         std::string(240, 'x') + ".zip";
+void StartInArchive(SimFiles& files)
+{
+    files.currentDirectory = kDeepTemporaryFolder;
+    files.AddFile(files.currentDirectory + "\\Setup.exe", "setup");
+}
 
 void PrintTo(const AbortedCopy& copy, std::ostream* out) { *out << copy.name; }
 
@@ -150,9 +182,18 @@ TEST_P(AbortedStaging, EndsTheProcessWithExitCodeOne)
     machine.files.shellErrorAnswer = copy.answer;
     if (copy.stop != 0) record.Fail("SHFileOperationA", copy.stop);
 
+    if (copy.startFolder != nullptr) copy.startFolder(machine.files);
+    if (!copy.box.empty()) user.Answer(IDOK);
+
     EXPECT_EQ(Stage(), 1);
-    EXPECT_TRUE(screen.boxes.empty());
+    EXPECT_EQ(BoxTexts(), copy.box.empty() ? std::vector<std::string>() : std::vector<std::string>{copy.box});
     EXPECT_EQ(machine.files.FileContent(directory + "ESC_QRT_BILL.dll"), "older plug-in");
+    if (!copy.box.empty()) {
+        EXPECT_EQ(Describe(screen.boxes.at(0)), Describe({nullptr, copy.box, SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
+        // Told before the spooler is asked anything, and nothing copied.
+        EXPECT_EQ(record.CountOf("GetPrinterDriverDirectoryA"), 0);
+        EXPECT_EQ(machine.files.FilesIn(machine.spooler.driverDirectory), std::vector<std::string>{"ESC_QRT_BILL.dll"});
+    }
     for (const std::string& name : copy.copied) EXPECT_TRUE(machine.files.FileExists(directory + name)) << name;
     for (const std::string& name : copy.notCopied) EXPECT_FALSE(machine.files.FileExists(directory + name)) << name;
 }
@@ -170,5 +211,18 @@ INSTANTIATE_TEST_SUITE_P(
         AbortedCopy{"CancelledAtTheFirstFile", SimFiles::ShellAnswer::None, kShellCopyCancelled, {},
                     {"ESC_QRT_BILL.GPD", "CORVEX_ESCP.INF"}},
         AbortedCopy{"SkippedTheFirstFile", SimFiles::ShellAnswer::None, kShellCopySkipped, {"stdnames.gpd", "CORVEX_ESCP.INF"},
-                    {"ESC_QRT_BILL.GPD"}}),
+                    {"ESC_QRT_BILL.GPD"}},
+        AbortedCopy{"StartedInSystem32", SimFiles::ShellAnswer::None, 0, {}, {"kernel32.dll", "cmd.exe", "lib7.dll"},
+                    StartInSystem32,
+                    "The folder \"C:\\Windows\\System32\" does not hold the printer driver package (CORVEX_ESCP.INF, "
+                    "ESC_QRT_BILL.GPD" + kStartFromPackage},
+        AbortedCopy{"StartedInAPackageWithoutItsDescriptionFile", SimFiles::ShellAnswer::None, 0, {},
+                    {"CORVEX_ESCP.INF", "unidrv.dll"}, StartInPackageWithoutGpd,
+                    "The folder \"D:\\Driver\" does not hold the printer driver package (CORVEX_ESCP.INF, "
+                    "ESC_QRT_BILL.GPD" + kStartFromPackage},
+        AbortedCopy{"StartedInAnArchivesDeepTemporaryFolder", SimFiles::ShellAnswer::None, 0, {}, {"Setup.exe"},
+                    StartInArchive,
+                    "The folder \"" + kDeepTemporaryFolder +
+                        "\" does not hold the printer driver package (CORVEX_ESCP.INF, ESC_QRT_BILL.GPD" +
+                        kStartFromPackage}),
     [](const ::testing::TestParamInfo<AbortedCopy>& info) { return std::string(info.param.name); });

@@ -1,6 +1,6 @@
 // Start-up: the refusals, their order and texts, the wait window, and what
 // the program leaves behind.
-#include "tests/Harness.h"
+#include "tests/StartUpMachines.h"
 
 namespace {
 
@@ -213,11 +213,12 @@ TEST_F(StartUp, ScriptsThatOutrunTheProgramAreCaught)
     EXPECT_THROW(AfxWinMain(), SimScriptExhausted);
 }
 
-TEST_F(StartUp, TheX64BuildDoesNotAskAboutWow64)
-{
-    machine.process.wow64 = true;
-    LeaveByCancel();
-    RunSetup();
-    EXPECT_EQ(record.CountOf("IsWow64Process"), 0);
-    EXPECT_NE(ModelDialog(), nullptr);
-}
+// The x64 build runs on x64 Windows, whether or not the system can name its
+// machine, and refuses on ARM64, where it would run emulated.
+INSTANTIATE_TEST_SUITE_P(
+    X64Build, StartUpMachines,
+    ::testing::Values(StartUpMachine{"X64Windows", IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_AMD64, true, ""},
+                      StartUpMachine{"X64WindowsBeforeWindows10", IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_AMD64,
+                                     false, ""},
+                      StartUpMachine{"Arm64Windows", IMAGE_FILE_MACHINE_AMD64, IMAGE_FILE_MACHINE_ARM64, true, kNotOnArm}),
+    [](const ::testing::TestParamInfo<StartUpMachine>& info) { return std::string(info.param.name); });

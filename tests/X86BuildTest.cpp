@@ -1,44 +1,34 @@
-// The x86 build's start-up: on 64-bit Windows it refuses, so that no 32-bit
-// driver is registered with a spooler that cannot print with it.
-#include "tests/Harness.h"
+// The x86 build's start-up: on x64 Windows it refuses, so that no 32-bit
+// driver is registered with a spooler that cannot print with it; on ARM64
+// it refuses as the x64 build does.
+#include "tests/StartUpMachines.h"
 
 namespace {
 
-const std::string kUseTheX64Setup =
-    "This Setup.exe is for 32-bit Windows, and this Windows is 64-bit.\n"
-    "Please run the x64 Setup.exe of the printer driver package instead.";
+const WORD kX86 = IMAGE_FILE_MACHINE_I386;
 
 }  // namespace
 
-TEST_F(StartUp, TheX86BuildRefusesOnSixtyFourBitWindowsRightAfterTheRights)
-{
-    machine.process.wow64 = true;
-    user.Answer(IDOK);
-    EXPECT_EQ(RunSetup(), 0);
-
-    ASSERT_EQ(screen.boxes.size(), 1u);
-    EXPECT_EQ(Describe(screen.boxes[0]), Describe({nullptr, kUseTheX64Setup, SetupCaption, MB_OK | MB_ICONERROR, 0, 0}));
-    EXPECT_TRUE(InOrder(record, {"IsUserAnAdmin", "IsWow64Process", "box " + kUseTheX64Setup}));
-    EXPECT_EQ(record.CountOf("InitCommonControls"), 0);
-    EXPECT_EQ(ModelDialog(), nullptr);
-    EXPECT_FALSE(machine.process.MutexOpen(SetupMutexName));
-}
-
-TEST_F(StartUp, TheX86BuildRunsOnThirtyTwoBitWindows)
-{
-    LeaveByCancel();
-    RunSetup();
-    EXPECT_EQ(record.CountOf("IsWow64Process"), 1);
-    EXPECT_NE(ModelDialog(), nullptr);
-}
+INSTANTIATE_TEST_SUITE_P(
+    X86Build, StartUpMachines,
+    ::testing::Values(
+        StartUpMachine{"X64Windows", kX86, IMAGE_FILE_MACHINE_AMD64, true, kUseTheX64Setup},
+        // Before Windows 10 only WOW64 tells.
+        StartUpMachine{"X64WindowsBeforeWindows10", kX86, IMAGE_FILE_MACHINE_AMD64, false, kUseTheX64Setup},
+        // Under WOW64 there too, and still no x64 Setup.exe would help.
+        StartUpMachine{"Arm64Windows", kX86, IMAGE_FILE_MACHINE_ARM64, true, kNotOnArm},
+        StartUpMachine{"ThirtyTwoBitWindows", kX86, IMAGE_FILE_MACHINE_I386, true, ""},
+        StartUpMachine{"ThirtyTwoBitWindowsBeforeWindows10", kX86, IMAGE_FILE_MACHINE_I386, false, ""}),
+    [](const ::testing::TestParamInfo<StartUpMachine>& info) { return std::string(info.param.name); });
 
 TEST_F(StartUp, MissingRightsAreTheFirstRefusalOfTheX86BuildToo)
 {
-    machine.process.wow64 = true;
+    machine.process.programMachine = kX86;
     machine.process.administrator = false;
     user.Answer(IDOK);
     RunSetup();
     ASSERT_EQ(screen.boxes.size(), 1u);
     EXPECT_EQ(screen.boxes[0].text.rfind("Administrator Privileges required", 0), 0u);
+    EXPECT_EQ(record.CountOf("IsWow64Process2"), 0);
     EXPECT_EQ(record.CountOf("IsWow64Process"), 0);
 }

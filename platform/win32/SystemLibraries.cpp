@@ -32,6 +32,9 @@ const LoadedFunction kFunctions[] = {
     {SystemFunction::InitCommonControls, "comctl32.dll", nullptr, 17},
     {SystemFunction::ImageList_LoadImageA, "comctl32.dll", "ImageList_LoadImageA", 0},
     {SystemFunction::ImageList_Destroy, "comctl32.dll", "ImageList_Destroy", 0},
+    // Windows 10 from 1511 on: a static import would keep Setup.exe from
+    // starting on Vista, 7 and 8, which must hear their own answers.
+    {SystemFunction::IsWow64Process2, "kernel32.dll", "IsWow64Process2", 0},
 };
 
 // Systems before Windows 8 (and Windows 7 without KB2533623) lack this flag.

@@ -23,6 +23,7 @@ enum class SystemFunction {
     InitCommonControls,
     ImageList_LoadImageA,
     ImageList_Destroy,
+    IsWow64Process2,
 };
 
 namespace SystemLibraries {

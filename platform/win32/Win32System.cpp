@@ -42,6 +42,11 @@ public:
 class Win32Shell : public IShell {
 public:
     int SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp) override { return ::SHFileOperationA(lpFileOp); }
+    DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override
+    {
+        return ::GetCurrentDirectoryA(nBufferLength, lpBuffer);
+    }
+    DWORD GetFileAttributesA(LPCSTR lpFileName) override { return ::GetFileAttributesA(lpFileName); }
 
     int SHCreateDirectory(HWND hwnd, PCWSTR pszPath) override
     {
@@ -89,6 +94,13 @@ public:
 
     HANDLE GetCurrentProcess() override { return ::GetCurrentProcess(); }
     BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override { return ::IsWow64Process(hProcess, Wow64Process); }
+    BOOL IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine) override
+    {
+        auto fn = SystemLibraries::Function<BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*)>(SystemFunction::IsWow64Process2);
+        if (fn != nullptr) return fn(hProcess, pProcessMachine, pNativeMachine);
+        ::SetLastError(ERROR_PROC_NOT_FOUND);
+        return FALSE;
+    }
 
     BOOL IsUserAnAdmin() override
     {

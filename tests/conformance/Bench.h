@@ -122,6 +122,9 @@ public:
     virtual void OnNewThread(void (*run)(Bench& bench)) = 0;
     // The system's ANSI code page (only the simulated machine can change it).
     virtual void UseAnsiCodePage(UINT codePage) = 0;
+    // The process is a program built for `program` on a Windows that runs on
+    // `native` (only the simulated machine can be so).
+    virtual void RunAs(WORD program, WORD native) = 0;
     // Another process holds the file open until the case ends, as a running
     // program holds its own: others may read it, none may write or delete it.
     virtual void HoldOpen(const std::string& path) = 0;

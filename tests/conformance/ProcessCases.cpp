@@ -149,6 +149,37 @@ std::vector<Case> ProcessCases()
              b.Expect("answered", b.process().IsWow64Process(b.process().GetCurrentProcess(), &wow64), TRUE);
              b.Expect("under WOW64", wow64, FALSE);
          }},
+        {"IsWow64Process2: a process of the machine's own architecture answers IMAGE_FILE_MACHINE_UNKNOWN and the "
+         "machine's own; the native machine may be left out",
+         "Wine test: dlls/kernel32/tests/process.c test_IsWow64Process2",
+         [](Bench& b) {
+             USHORT process = 0xDEAD, native = 0xDEAD;
+             b.Expect("answered", b.process().IsWow64Process2(b.process().GetCurrentProcess(), &process, &native), TRUE);
+             b.Expect("the process's machine", process, IMAGE_FILE_MACHINE_UNKNOWN);
+             b.Expect("the native machine", native,
+                      sizeof(void*) == 8 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386);
+             process = 0xDEAD;
+             b.Expect("without the native machine", b.process().IsWow64Process2(b.process().GetCurrentProcess(), &process, nullptr),
+                      TRUE);
+             b.Expect("the process's machine again", process, IMAGE_FILE_MACHINE_UNKNOWN);
+         }},
+        {"IsWow64Process2 on Windows on ARM64: an x86 process answers IMAGE_FILE_MACHINE_I386, an x64 one, emulated, "
+         "IMAGE_FILE_MACHINE_UNKNOWN; both the native ARM64",
+         "documentation: IsWow64Process2",
+         [](Bench& b) {
+             for (WORD program : {IMAGE_FILE_MACHINE_I386, IMAGE_FILE_MACHINE_AMD64}) {
+                 b.RunAs(program, IMAGE_FILE_MACHINE_ARM64);
+                 USHORT process = 0xDEAD, native = 0xDEAD;
+                 b.Expect("answered", b.process().IsWow64Process2(b.process().GetCurrentProcess(), &process, &native), TRUE);
+                 b.Expect("the process's machine", process,
+                          program == IMAGE_FILE_MACHINE_I386 ? IMAGE_FILE_MACHINE_I386 : IMAGE_FILE_MACHINE_UNKNOWN);
+                 b.Expect("the native machine", native, IMAGE_FILE_MACHINE_ARM64);
+                 BOOL wow64 = FALSE;
+                 b.process().IsWow64Process(b.process().GetCurrentProcess(), &wow64);
+                 b.Expect("under WOW64", wow64, program == IMAGE_FILE_MACHINE_I386 ? TRUE : FALSE);
+             }
+         },
+         nullptr, "Wine runs on x86 processors here: no prefix can be Windows on ARM64"},
         {"_mbsicmp folds the ASCII letters only, in a single-byte code page and the C locale",
          "documentation: _stricmp, _wcsicmp, _mbsicmp",
          [](Bench& b) {

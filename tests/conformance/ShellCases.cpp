@@ -66,6 +66,32 @@ std::vector<Case> ShellCases()
              b.Expect("B.INF", b.FileExists(destination + "\\B.INF"), true);
              b.Expect("C.TXT", b.FileExists(destination + "\\C.TXT"), false);
          }},
+        {"GetCurrentDirectoryA answers the size it needs, NUL included, for too small a buffer and leaves it; "
+         "GetFileAttributesA finds a file there by its name alone",
+         "Wine test: dlls/kernel32/tests/path.c test_CurrentDirectoryA",
+         [](Bench& b) {
+             std::string package = Package(b);
+             b.MakeFolder(package + "\\STM");
+             b.ChangeDirectory(package);
+             char small[4] = "abc";
+             DWORD needed = b.shell().GetCurrentDirectoryA(sizeof small, small);
+             b.Expect("the size needed", needed, package.size() + 1);
+             b.Expect("the small buffer", small, "abc");
+             std::string folder(needed, 'x');
+             b.Expect("the length", b.shell().GetCurrentDirectoryA(needed, &folder[0]), package.size());
+             b.Expect("the folder", LowerCase(folder.c_str()), LowerCase(package));
+             b.Expect("a file", b.shell().GetFileAttributesA("B.INF") & FILE_ATTRIBUTE_DIRECTORY, 0);
+             b.Expect("a folder", b.shell().GetFileAttributesA("STM") & FILE_ATTRIBUTE_DIRECTORY, FILE_ATTRIBUTE_DIRECTORY);
+             b.PresetLastError();
+             b.Expect("a file that is not there", b.shell().GetFileAttributesA("D.GPD"), INVALID_FILE_ATTRIBUTES);
+             b.LastError(ERROR_FILE_NOT_FOUND);
+             b.PresetLastError();
+             b.Expect("in a folder that is not there", b.shell().GetFileAttributesA("none\\B.INF"), INVALID_FILE_ATTRIBUTES);
+             b.LastError(ERROR_PATH_NOT_FOUND);
+             b.PresetLastError();
+             b.Expect("a pattern", b.shell().GetFileAttributesA("*.INF"), INVALID_FILE_ATTRIBUTES);
+             b.LastError(ERROR_INVALID_NAME);
+         }},
         {"SHFileOperationA replaces a file of the same name without asking",
          "Wine test: dlls/shell32/tests/shlfileop.c test_copy",
          [](Bench& b) {

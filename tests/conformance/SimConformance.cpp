@@ -69,6 +69,11 @@ public:
         m_machine.process.ansiCodePage = codePage;
         m_machine.process.threadCodePage = codePage;
     }
+    void RunAs(WORD program, WORD native) override
+    {
+        m_machine.process.programMachine = program;
+        m_machine.process.nativeMachine = native;
+    }
     void HoldOpen(const std::string& path) override { m_machine.files.MarkInUse(path); }
     void AnswerShellWindow(ShellWindowAnswer answer) override
     {

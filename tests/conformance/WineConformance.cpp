@@ -125,6 +125,7 @@ public:
         if (thread != nullptr) CloseHandle(thread);
     }
     void UseAnsiCodePage(UINT) override { failures.push_back("only the simulated machine changes its code page"); }
+    void RunAs(WORD, WORD) override { failures.push_back("only the simulated machine changes its processor"); }
     void HoldOpen(const std::string& path) override
     {
         HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

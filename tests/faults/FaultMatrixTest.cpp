@@ -49,6 +49,9 @@ const std::set<std::string> kOtherBoxes = {
     "Administrator Privileges required to install Printer Drivers.\nRight Click the \"Setup\" application and select "
     "\"Run As...\" and log in as Administrator.",
     kDirectoryError,  // the staging's, before any port
+    // The staging's, when the package's files cannot be seen in its folder.
+    "The folder \"C:\\Package\" does not hold the printer driver package (CORVEX_ESCP.INF, ESC_QRT_BILL.GPD).\n"
+    "Please start Setup.exe from the folder of the unpacked driver package.",
     kUnknownDriver,
     "Unexpected error 0x002C occured while port enumeration.",
     ExitQuestion,
@@ -58,8 +61,7 @@ const std::set<std::string> kOtherBoxes = {
 // Operations that no starting point reaches, and why. Each must stay unseen:
 // one that a path starts to reach belongs in the matrix.
 const std::map<std::string, std::string> kUnreached = {
-    {"IsWow64Process", "asked only by the x86 build"},
-    {"GetCurrentProcess", "asked only by the x86 build, for IsWow64Process"},
+    {"IsWow64Process", "asked only by the x86 build, where IsWow64Process2 fails"},
     {"IsWindowVisible", "the window operations have it; nothing of the program asks"},
     {"IsWindowEnabled", "the window operations have it; nothing of the program asks"},
     {"RunMessageLoop", "InitInstance always answers false: the framework runs no message loop"},

@@ -21,13 +21,14 @@ const std::set<std::string>& Operations()
         // registry
         "RegOpenKeyExA", "RegCreateKeyExA", "RegQueryValueExA", "RegSetValueExA", "RegCloseKey",
         // shell
-        "SHFileOperationA", "SHCreateDirectory", "CreateDirectoryA", "ShellExecuteA", "CoInitialize",
+        "SHFileOperationA", "GetCurrentDirectoryA", "GetFileAttributesA", "SHCreateDirectory", "CreateDirectoryA",
+        "ShellExecuteA", "CoInitialize",
         "CoCreateInstance", "MultiByteToWideChar", "IShellLinkA::QueryInterface", "IShellLinkA::SetPath",
         "IShellLinkA::SetDescription", "IShellLinkA::SetWorkingDirectory", "IShellLinkA::SetArguments",
         "IShellLinkA::Release", "IPersistFile::Save",
         // process
-        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsUserAnAdmin",
-        "InitCommonControls", "_mbsicmp", "Sleep", "Exit", "GetLastError", "GetCurrentProcess", "WriteStdout",
+        "CreateMutexA", "CloseHandle", "GetVersionExA", "GetWindowsDirectoryA", "IsWow64Process", "IsWow64Process2",
+        "IsUserAnAdmin", "InitCommonControls", "_mbsicmp", "Sleep", "Exit", "GetLastError", "GetCurrentProcess", "WriteStdout",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
         "DialogBoxParam", "CreateDialogParam", "EndDialog", "DestroyWindow", "ShowWindow", "RedrawWindow",
@@ -73,6 +74,8 @@ const std::map<std::string, std::vector<DWORD>>& Failures()
         {"RegCloseKey", {ERROR_INVALID_HANDLE}},
         // shell
         {"SHFileOperationA", {ERROR_ACCESS_DENIED, 0x7C /* DE_INVALIDFILES */, kShellCopyCancelled, kShellCopySkipped}},
+        // A folder that the administrator may not list (a share, a profile of another user's).
+        {"GetFileAttributesA", {ERROR_ACCESS_DENIED}},
         {"SHCreateDirectory", {ERROR_ACCESS_DENIED}},
         {"CreateDirectoryA", {ERROR_ACCESS_DENIED}},
         {"ShellExecuteA", {ERROR_FILE_NOT_FOUND}},
@@ -91,6 +94,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures()
         {"GetVersionExA", {ERROR_INVALID_PARAMETER}},
         {"GetWindowsDirectoryA", {ERROR_INSUFFICIENT_BUFFER}},
         {"IsWow64Process", {ERROR_INVALID_HANDLE}},
+        {"IsWow64Process2", {ERROR_INVALID_HANDLE}},
         {"IsUserAnAdmin", {ERROR_ACCESS_DENIED}},
         {"_mbsicmp", {ERROR_INVALID_PARAMETER}},
         // windows

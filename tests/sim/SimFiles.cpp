@@ -248,6 +248,33 @@ int SimFiles::CopyMatches(const std::string& source, const std::string& destinat
     return !wildcard && matched == 0 ? static_cast<int>(ERROR_FILE_NOT_FOUND) : 0;
 }
 
+DWORD SimFiles::GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer)
+{
+    sim::SimCode inSimulator;
+    record.Note("GetCurrentDirectoryA", std::to_string(nBufferLength));
+    // Too small a buffer: the size needed, NUL included, and the buffer left as it was.
+    DWORD needed = static_cast<DWORD>(currentDirectory.size() + 1);
+    if (lpBuffer == nullptr || nBufferLength < needed) return needed;
+    std::memcpy(lpBuffer, currentDirectory.c_str(), needed);
+    return needed - 1;
+}
+
+DWORD SimFiles::GetFileAttributesA(LPCSTR lpFileName)
+{
+    sim::SimCode inSimulator;
+    if (DWORD error = record.Enter("GetFileAttributesA", Quoted(lpFileName)))
+        return m_process.SetLastError(error), INVALID_FILE_ATTRIBUTES;
+    if (lpFileName == nullptr) return m_process.SetLastError(ERROR_PATH_NOT_FOUND), INVALID_FILE_ATTRIBUTES;
+    std::string name = lpFileName;
+    // A wildcard names no file: the system takes it for a name it cannot have.
+    if (name.find_first_of("*?") != std::string::npos)
+        return m_process.SetLastError(ERROR_INVALID_NAME), INVALID_FILE_ATTRIBUTES;
+    if (FolderExists(name)) return FILE_ATTRIBUTE_DIRECTORY;
+    if (FileExists(name)) return FILE_ATTRIBUTE_ARCHIVE;
+    m_process.SetLastError(FolderExists(FolderOf(Absolute(name))) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+}
+
 int SimFiles::SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp)
 {
     sim::SimCode inSimulator;

@@ -63,6 +63,8 @@ public:
     int liveLinks = 0;
 
     int SHFileOperationA(SHFILEOPSTRUCTA* lpFileOp) override;
+    DWORD GetCurrentDirectoryA(DWORD nBufferLength, LPSTR lpBuffer) override;
+    DWORD GetFileAttributesA(LPCSTR lpFileName) override;
     int SHCreateDirectory(HWND hwnd, PCWSTR pszPath) override;
     BOOL CreateDirectoryA(LPCSTR lpPathName, LPSECURITY_ATTRIBUTES lpSecurityAttributes) override;
     HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters,

@@ -175,6 +175,20 @@ BOOL SimProcess::IsWow64Process(HANDLE hProcess, PBOOL Wow64Process)
     sim::SimCode inSimulator;
     if (DWORD error = m_record.Enter("IsWow64Process", "")) return SetLastError(error), FALSE;
     if (hProcess != GetCurrentProcess() || Wow64Process == nullptr) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
-    *Wow64Process = wow64 ? TRUE : FALSE;
+    *Wow64Process = UnderWow64() ? TRUE : FALSE;
+    return TRUE;
+}
+
+BOOL SimProcess::IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine)
+{
+    sim::SimCode inSimulator;
+    if (DWORD error = m_record.Enter("IsWow64Process2", "")) return SetLastError(error), FALSE;
+    // What the platform layer answers where kernel32 has no such function.
+    if (!hasIsWow64Process2) return SetLastError(ERROR_PROC_NOT_FOUND), FALSE;
+    if (hProcess != GetCurrentProcess()) return SetLastError(ERROR_INVALID_HANDLE), FALSE;
+    if (pProcessMachine == nullptr) return SetLastError(ERROR_INVALID_PARAMETER), FALSE;
+    // The process's machine only under WOW64; the native machine is optional.
+    *pProcessMachine = UnderWow64() ? programMachine : static_cast<USHORT>(IMAGE_FILE_MACHINE_UNKNOWN);
+    if (pNativeMachine != nullptr) *pNativeMachine = nativeMachine;
     return TRUE;
 }

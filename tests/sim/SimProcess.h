@@ -25,13 +25,19 @@ public:
     DWORD majorVersion = 6;
     DWORD minorVersion = 1;
     bool administrator = true;
-    // A 64-bit Windows, on which a 32-bit process runs under WOW64.
-    bool wow64 = false;
     // The processor that Windows itself runs on: IMAGE_FILE_MACHINE_AMD64 for
     // 64-bit Windows on x64, IMAGE_FILE_MACHINE_I386 for 32-bit Windows,
     // IMAGE_FILE_MACHINE_ARM64 for Windows on ARM.
     WORD nativeMachine = IMAGE_FILE_MACHINE_AMD64;
     bool SixtyFourBitWindows() const { return nativeMachine != IMAGE_FILE_MACHINE_I386; }
+    // The machine the program was built for: the x64 Setup.exe's, or the x86
+    // one's (IMAGE_FILE_MACHINE_I386).
+    WORD programMachine = IMAGE_FILE_MACHINE_AMD64;
+    // A 32-bit program on 64-bit Windows, x64 or ARM64, runs under WOW64; an
+    // x64 one on ARM64 is emulated, which is no WOW64.
+    bool UnderWow64() const { return programMachine == IMAGE_FILE_MACHINE_I386 && SixtyFourBitWindows(); }
+    // Windows 10 from 1511 on has IsWow64Process2; Vista, 7, 8 and 8.1 lack it.
+    bool hasIsWow64Process2 = true;
     std::string modulePath = "C:\\Package\\Setup.exe";
     std::string windowsDirectory = "C:\\Windows";
     // The ANSI code page: 1252; 932, whose double-byte characters have
@@ -72,6 +78,7 @@ public:
     BOOL IsUserAnAdmin() override;
     HANDLE GetCurrentProcess() override;
     BOOL IsWow64Process(HANDLE hProcess, PBOOL Wow64Process) override;
+    BOOL IsWow64Process2(HANDLE hProcess, USHORT* pProcessMachine, USHORT* pNativeMachine) override;
     void InitCommonControls() override;
     int _mbsicmp(const unsigned char* string1, const unsigned char* string2) override;
     void Sleep(DWORD dwMilliseconds) override;
