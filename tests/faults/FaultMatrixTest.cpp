@@ -60,7 +60,10 @@ const std::map<std::string, std::string> kUnreached = {
     {"GetCurrentProcess", "asked only by the x86 build, for IsWow64Process"},
     {"IsWindowVisible", "the window operations have it; nothing of the program asks"},
     {"IsWindowEnabled", "the window operations have it; nothing of the program asks"},
-    {"RunMessageLoop", "InitInstance always answers false: the framework runs no message loop"},
+    {"GetMessageA", "InitInstance always answers false: the framework runs no message loop"},
+    {"TranslateMessage", "InitInstance always answers false: the framework runs no message loop"},
+    {"DispatchMessageA", "InitInstance always answers false: the framework runs no message loop"},
+    {"IsDialogMessageA", "called by the framework's message loop only, which never runs; the dialogs' own loops are the system's"},
     {"IShellLinkA::SetWorkingDirectory", "the shortcut has no working directory"},
     {"IShellLinkA::SetArguments", "the shortcut has no arguments"},
 };
@@ -177,6 +180,8 @@ public:
         return user.Next(nullptr);
     }
     bool HasMore() const override { return false; }
+    // The program runs no loop of its own.
+    bool NextMessage(MSG*) override { return false; }
 
     // The answers given, each once.
     std::set<int> given;

@@ -54,11 +54,13 @@ public:
 
     int Next(const SimMessageBox* box) override;
     bool HasMore() const override { return !script.empty(); }
+    bool NextMessage(MSG* msg) override;
 
 private:
     SimUser& Add(SimAction action);
     void Perform(const SimAction& action);
-    void PerformKey(SimWindow& dialog, int key);
+    // The keyboard message of a key action, for the dialog's focused control.
+    MSG KeyMessage(SimWindow& dialog, const SimAction& action) const;
     void Notify(SimWindow& dialog, SimWindow& control, UINT code, int item);
     void Deliver(const SimAction& action);
 
