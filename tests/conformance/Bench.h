@@ -127,6 +127,9 @@ public:
     virtual void AnswerShellWindow(ShellWindowAnswer answer) = 0;
     // The spooler has no port at all (only the simulated machine's can be so).
     virtual void RemovePorts() = 0;
+    // The system announces the arrival of a USB device interface with this
+    // path (only the simulated machine has a device to plug in).
+    virtual void ArriveDevice(const std::string& devicePath) = 0;
     // The spooler's driver directory of the environment this build is for.
     std::string DriverDirectory();
     // Removes what a case left in the spooler (queues, drivers), on Wine.

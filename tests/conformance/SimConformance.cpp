@@ -70,6 +70,11 @@ public:
             answer == ShellWindowAnswer::Skip ? SimFiles::ShellAnswer::Skip : SimFiles::ShellAnswer::Cancel;
     }
     void RemovePorts() override { m_machine.spooler.ports.clear(); }
+    void ArriveDevice(const std::string& devicePath) override
+    {
+        m_machine.user.PlugIn(devicePath);
+        m_machine.user.Next(nullptr);
+    }
     void RemoveQueue(const std::string& name) override
     {
         std::vector<SimQueue>& queues = m_machine.spooler.queues;

@@ -117,6 +117,7 @@ public:
     }
     void AnswerShellWindow(ShellWindowAnswer) override { failures.push_back("no user answers the shell's window here"); }
     void RemovePorts() override { failures.push_back("the spooler's local ports cannot be removed here"); }
+    void ArriveDevice(const std::string&) override { failures.push_back("no USB device can arrive here"); }
     ~WineBench() override
     {
         for (HANDLE file : m_held) CloseHandle(file);

@@ -63,6 +63,8 @@ const std::map<std::string, std::string> kUnreached = {
     {"GetMessageA", "InitInstance always answers false: the framework runs no message loop"},
     {"TranslateMessage", "InitInstance always answers false: the framework runs no message loop"},
     {"DispatchMessageA", "InitInstance always answers false: the framework runs no message loop"},
+    {"DialogTarget", "asked by the dialogs' message filter, for a key: the matrix's user clicks and presses no key"},
+    {"GetAncestor", "asked by the dialogs' message filter, for a key: the matrix's user clicks and presses no key"},
     {"IsDialogMessageA", "called by the framework's message loop only, which never runs; the dialogs' own loops are the system's"},
     {"IShellLinkA::SetWorkingDirectory", "the shortcut has no working directory"},
     {"IShellLinkA::SetArguments", "the shortcut has no arguments"},

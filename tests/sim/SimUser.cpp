@@ -1,6 +1,7 @@
 #include "tests/sim/SimUser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -49,15 +50,26 @@ SimUser& SimUser::Unplug(const std::string& devicePath)
 
 std::vector<char> SimUser::DeviceInterfaceRecord(const std::string& devicePath)
 {
+    // The system's own spelling of the name: upper case up to the '#' that
+    // ends the device's id (the second after the "\\?\" prefix), lower case
+    // from there on, whatever case the device itself reports.
+    std::string name = devicePath;
+    size_t firstHash = name.find('#');
+    size_t upperEnd = firstHash == std::string::npos ? std::string::npos : name.find('#', firstHash + 1);
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        name[i] = static_cast<char>(i < upperEnd ? std::toupper(c) : std::tolower(c));
+    }
+
     // The header, then the name with its NUL in place of the one-character array.
-    std::vector<char> bytes(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + devicePath.size() + 1, 0);
+    std::vector<char> bytes(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + name.size() + 1, 0);
     DEV_BROADCAST_DEVICEINTERFACE_A header{};
     header.dbcc_size = static_cast<DWORD>(bytes.size());
     header.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     header.dbcc_classguid = kUsbDeviceInterfaces;
     std::memcpy(bytes.data(), &header, offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name));
-    std::memcpy(bytes.data() + offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name), devicePath.c_str(),
-                devicePath.size() + 1);
+    std::memcpy(bytes.data() + offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name), name.c_str(),
+                name.size() + 1);
     return bytes;
 }
 
@@ -219,6 +231,9 @@ void SimUser::Deliver(const SimAction& action)
                             record.size() - offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)));
     m_record.Log(std::string(action.event == DBT_DEVICEARRIVAL ? "arrival " : "device event ") + name);
 
+    // Sent, not posted: the window's procedure has it before the broadcast
+    // returns, past the program's message loop. Our windows are all ANSI
+    // ones (CreateDialogParamA), so the record is the _A form.
     // A handler may release its registration; later ones then get nothing.
     std::vector<SimRegistration> current = m_devices.registrations;
     for (const SimRegistration& registration : current) {

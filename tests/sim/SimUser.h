@@ -49,7 +49,8 @@ public:
     // Boxes with only OK that came when the script was empty: nobody expected them.
     std::vector<std::string> unexpectedBoxes;
 
-    // The broadcast record that the system sends for a device interface.
+    // The broadcast record that the system sends for a device interface,
+    // its name spelt as the system spells it.
     static std::vector<char> DeviceInterfaceRecord(const std::string& devicePath);
 
     int Next(const SimMessageBox* box) override;
