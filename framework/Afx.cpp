@@ -188,7 +188,7 @@ namespace {
 // look at the dialog's messages: the system calls it from a modal dialog's
 // own loop, and IsDialogMessage calls it for the modeless dialogs of our
 // loop. It is there from the first dialog that needs it to the last one.
-class DialogFilter : public IMessageFilter {
+class DialogFilter : public IMessageFilterCallback {
 public:
     bool OnMessageFilter(int, MSG* msg) override
     {

@@ -23,14 +23,14 @@ protected:
 // What the thread's message-filter hook (WH_MSGFILTER) hands its messages to.
 // The system calls the hook from its own modal loops (a dialog's, a box's, a
 // menu's) and from IsDialogMessage, with MSGF_DIALOGBOX from the latter two.
-class IMessageFilter {
+class IMessageFilterCallback {
 public:
     // True: the message is processed, and the loop (or IsDialogMessage, which
     // then answers TRUE) passes it on no further.
     virtual bool OnMessageFilter(int code, MSG* msg) = 0;
 
 protected:
-    ~IMessageFilter() = default;
+    ~IMessageFilterCallback() = default;
 };
 
 class IWindowSystem {
@@ -47,7 +47,7 @@ public:
     virtual IMessageTarget* DialogTarget(HWND dialog) = 0;
 
     // The thread's message-filter hook (null when it cannot be installed), and its removal.
-    virtual HHOOK SetMessageFilterHook(IMessageFilter* filter) = 0;
+    virtual HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) = 0;
     virtual BOOL UnhookMessageFilter(HHOOK hook) = 0;
     // The dialog manager's keyboard handling for `dialog`; it hands the
     // message to the message-filter hook first.

@@ -15,7 +15,7 @@ namespace {
 std::map<HWND, IMessageTarget*> dialogs;  // our dialog windows, by handle
 // The one filter of the thread's hook. The hook is thread-local and the
 // program has one thread with windows.
-IMessageFilter* installedFilter = nullptr;
+IMessageFilterCallback* installedFilter = nullptr;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
@@ -89,7 +89,7 @@ public:
         return found != dialogs.end() ? found->second : nullptr;
     }
 
-    HHOOK SetMessageFilterHook(IMessageFilter* filter) override
+    HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) override
     {
         HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, FilterProc, nullptr, GetCurrentThreadId());
         if (hook != nullptr) installedFilter = filter;

@@ -31,7 +31,7 @@ std::string ItemText(Bench& b, HWND list, int index)
 
 // A message-filter hook's filter that counts what it is given, and answers
 // as told.
-struct CountingFilter : IMessageFilter {
+struct CountingFilter : IMessageFilterCallback {
     bool OnMessageFilter(int code, MSG*) override
     {
         ++calls;

@@ -155,7 +155,7 @@ IMessageTarget* SimWindows::DialogTarget(HWND dialog)
     return window != nullptr && !window->destroyed ? window->target : nullptr;
 }
 
-HHOOK SimWindows::SetMessageFilterHook(IMessageFilter* filter)
+HHOOK SimWindows::SetMessageFilterHook(IMessageFilterCallback* filter)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;

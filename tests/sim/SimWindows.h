@@ -156,7 +156,7 @@ public:
     BOOL EndDialog(HWND hwnd, INT_PTR result) override;
     BOOL DestroyWindow(HWND hwnd) override;
     IMessageTarget* DialogTarget(HWND dialog) override;
-    HHOOK SetMessageFilterHook(IMessageFilter* filter) override;
+    HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) override;
     BOOL UnhookMessageFilter(HHOOK hook) override;
     // The dialog manager's keys: Enter, Escape, the space bar, the list
     // view's arrows, and Alt+F4 (DefWindowProc's close).
@@ -220,7 +220,7 @@ private:
     // The device contexts that BeginPaint gave and EndPaint has not taken back.
     std::map<HDC, HWND> m_paintContexts;
     HWND m_focus = nullptr;
-    std::vector<std::pair<HHOOK, IMessageFilter*>> m_hooks;  // first installed first
+    std::vector<std::pair<HHOOK, IMessageFilterCallback*>> m_hooks;  // first installed first
     uintptr_t m_nextHook = 0x90000;
     uintptr_t m_nextHandle = 0x10000;
     uintptr_t m_nextImageList = 0x80000;
