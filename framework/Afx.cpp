@@ -182,6 +182,45 @@ void DDX_Text(CDataExchange* dx, int id, std::string& value)
 
 // ---------------------------------------------------------------- dialogs
 
+namespace {
+
+// The thread's message-filter hook gives a dialog's PreTranslateMessage its
+// look at the dialog's messages: the system calls it from a modal dialog's
+// own loop, and IsDialogMessage calls it for the modeless dialogs of our
+// loop. It is there from the first dialog that needs it to the last one.
+class DialogFilter : public IMessageFilterCallback {
+public:
+    bool OnMessageFilter(int, MSG* msg) override
+    {
+        // Any loop's code: a box or a menu that one of our dialogs opened
+        // pumps the dialog's messages too. Each belongs to the dialog that
+        // is its window or holds it.
+        IMessageTarget* target = Windows().DialogTarget(Windows().GetAncestor(msg->hwnd, GA_ROOT));
+        return target != nullptr && target->OnPreTranslateMessage(msg);
+    }
+
+    void Acquire()
+    {
+        // Without a hook the dialogs only miss their filter.
+        if (m_users++ == 0) m_hook = Windows().SetMessageFilterHook(this);
+    }
+
+    void Release()
+    {
+        if (m_users == 0 || --m_users != 0 || m_hook == nullptr) return;
+        Windows().UnhookMessageFilter(m_hook);
+        m_hook = nullptr;
+    }
+
+private:
+    int m_users = 0;
+    HHOOK m_hook = nullptr;
+};
+
+DialogFilter dialogFilter;
+
+}  // namespace
+
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_pParentWnd(parent) {}
 
 CDialog::~CDialog()
@@ -189,6 +228,7 @@ CDialog::~CDialog()
     // A modeless dialog's window goes with its object; a modal one has gone
     // when DoModal returned, which cleared the handle.
     if (m_hWnd != nullptr) Windows().DestroyWindow(m_hWnd);
+    if (m_holdsFilter) dialogFilter.Release();
 }
 
 const MessageMap* CDialog::GetMessageMap() const
@@ -203,6 +243,13 @@ const MessageMap* CDialog::GetMessageMap() const
 
 INT_PTR CDialog::DoModal()
 {
+    // The hook goes with the dialog also when an exception ends its loop.
+    struct FilterShare {
+        FilterShare() { dialogFilter.Acquire(); }
+        ~FilterShare() { dialogFilter.Release(); }
+        FilterShare(const FilterShare&) = delete;
+        FilterShare& operator=(const FilterShare&) = delete;
+    } share;
     INT_PTR result = Windows().DialogBoxParam(m_templateId, m_pParentWnd ? m_pParentWnd->m_hWnd : nullptr, this);
     m_hWnd = nullptr;
     return result;
@@ -212,9 +259,16 @@ void CDialog::Create(UINT templateId, CWnd* parent)
 {
     m_templateId = templateId;
     m_pParentWnd = parent;
+    // The hook is there before the window, which gets messages at once.
+    if (!m_holdsFilter) dialogFilter.Acquire();
+    m_holdsFilter = true;
     // No window, when it could not be made (also when it was destroyed
     // while it was being made).
     m_hWnd = Windows().CreateDialogParam(templateId, parent ? parent->m_hWnd : nullptr, this);
+    if (m_hWnd == nullptr) {
+        dialogFilter.Release();
+        m_holdsFilter = false;
+    }
 }
 
 void CDialog::EndDialog(int result) { Windows().EndDialog(m_hWnd, result); }
@@ -364,7 +418,17 @@ int CWinApp::ExitInstance() { return 0; }
 
 int CWinApp::Run()
 {
-    Windows().RunMessageLoop();
+    MSG msg{};
+    while (Windows().GetMessageA(&msg) > 0) {
+        // A message of one of our dialogs goes to IsDialogMessage alone: it
+        // hands the message to the message-filter hook, which is the
+        // dialog's PreTranslateMessage, as a modal dialog's loop does. A look
+        // of our own first would filter every message twice.
+        HWND root = Windows().GetAncestor(msg.hwnd, GA_ROOT);
+        if (Windows().DialogTarget(root) != nullptr && Windows().IsDialogMessageA(root, &msg)) continue;
+        Windows().TranslateMessage(&msg);
+        Windows().DispatchMessageA(&msg);
+    }
     return ExitInstance();
 }
 

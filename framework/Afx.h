@@ -206,6 +206,8 @@ protected:
 
 private:
     void OnOkCommand() { OnOK(); }
+    // Create has a share of the thread's message-filter hook, until the object goes.
+    bool m_holdsFilter = false;
     void OnCancelCommand() { OnCancel(); }
 };
 

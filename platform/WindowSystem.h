@@ -20,6 +20,19 @@ protected:
     ~IMessageTarget() = default;
 };
 
+// What the thread's message-filter hook (WH_MSGFILTER) hands its messages to.
+// The system calls the hook from its own modal loops (a dialog's, a box's, a
+// menu's) and from IsDialogMessage, with MSGF_DIALOGBOX from the latter two.
+class IMessageFilterCallback {
+public:
+    // True: the message is processed, and the loop (or IsDialogMessage, which
+    // then answers TRUE) passes it on no further.
+    virtual bool OnMessageFilter(int code, MSG* msg) = 0;
+
+protected:
+    ~IMessageFilterCallback() = default;
+};
+
 class IWindowSystem {
 public:
     virtual ~IWindowSystem() = default;
@@ -29,6 +42,16 @@ public:
     virtual HWND CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target) = 0;
     virtual BOOL EndDialog(HWND hwnd, INT_PTR result) = 0;
     virtual BOOL DestroyWindow(HWND hwnd) = 0;
+    // The target that a dialog made by one of the two calls above was given;
+    // none for every other window.
+    virtual IMessageTarget* DialogTarget(HWND dialog) = 0;
+
+    // The thread's message-filter hook (null when it cannot be installed), and its removal.
+    virtual HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) = 0;
+    virtual BOOL UnhookMessageFilter(HHOOK hook) = 0;
+    // The dialog manager's keyboard handling for `dialog`; it hands the
+    // message to the message-filter hook first.
+    virtual BOOL IsDialogMessageA(HWND dialog, MSG* msg) = 0;
 
     // Windows and controls.
     virtual BOOL ShowWindow(HWND hwnd, int cmdShow) = 0;
@@ -40,6 +63,7 @@ public:
     // The window's style bits (GWL_STYLE).
     virtual LONG GetWindowStyle(HWND hwnd) = 0;
     virtual HWND GetDlgItem(HWND dialog, int id) = 0;
+    virtual HWND GetAncestor(HWND hwnd, UINT flags) = 0;
     virtual HWND SetFocus(HWND hwnd) = 0;
     virtual LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
     virtual BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
@@ -63,6 +87,8 @@ public:
     // Shows the wait cursor or the normal arrow now.
     virtual void SetWaitCursor(bool wait) = 0;
     virtual DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) = 0;
-    // The message loop of a program whose InitInstance answered true.
-    virtual int RunMessageLoop() = 0;
+    // The thread's own message loop: GetMessage answers 0 for WM_QUIT, -1 on failure.
+    virtual BOOL GetMessageA(MSG* msg) = 0;
+    virtual BOOL TranslateMessage(const MSG* msg) = 0;
+    virtual LRESULT DispatchMessageA(const MSG* msg) = 0;
 };

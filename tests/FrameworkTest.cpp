@@ -72,6 +72,7 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override
     {
         if (failPreTranslate) throw std::bad_alloc();
+        if (msg->message == WM_KEYDOWN) ++filteredKeys;
         return CDialog::PreTranslateMessage(msg);
     }
 
@@ -96,6 +97,7 @@ public:
     bool failSave = false;
     bool failExchange = false;
     bool failPreTranslate = false;
+    int filteredKeys = 0;
 };
 
 // An application whose own table takes a command that no window handles.
@@ -174,6 +176,34 @@ TEST_F(Framework, AHandlerWhoseAllocationFailsLeavesTheMessageUnhandled)
 
     EXPECT_EQ(dialog.DoModal(), IDOK);
     EXPECT_EQ(dialog.saved, "loaded");
+}
+
+// A key reaches the dialog's PreTranslateMessage once, in the system's modal
+// loop and in the application's own; the message-filter hook stays while a
+// dialog needs it and goes with the last one.
+TEST_F(Framework, EachKeyIsFilteredOnceAndTheHookGoesWithTheLastDialog)
+{
+    // Modal: the dialog's own loop hands the key to IsDialogMessage.
+    {
+        CTextDialog modal;
+        user.Press(VK_SPACE).Then([&] { EXPECT_EQ(screen.LiveHooks(), 1); }).Click(IDC_SAVE);
+        EXPECT_EQ(modal.DoModal(), IDOK);
+        EXPECT_EQ(modal.filteredKeys, 1);
+        EXPECT_EQ(screen.LiveHooks(), 0);
+    }
+    // Modeless, in the application's loop, with a modal dialog run and ended meanwhile.
+    {
+        CTextDialog modeless;
+        modeless.Create(IDD_TEXT);
+        modeless.ShowWindow(SW_SHOW);
+        CTextDialog modal;
+        user.Then([&] { EXPECT_EQ(modal.DoModal(), IDOK); }).Click(IDC_SAVE);
+        user.Press(VK_SPACE);
+        EXPECT_THROW(app.Run(), SimScriptExhausted);
+        EXPECT_EQ(modeless.filteredKeys, 1);
+        EXPECT_EQ(screen.LiveHooks(), 1);
+    }
+    EXPECT_EQ(machine.Held(), "");
 }
 
 TEST_F(Framework, OkEndsTheDialogEvenWhenItsDataExchangeRunsOutOfMemory)

@@ -15,10 +15,11 @@
 #include "tests/DriverPackage.h"
 #include "tests/sim/SimMachine.h"
 
-// The configured printer as the system knows it: its USB device path, and the
+// The configured printer as the system knows it: its USB device path (as the
+// system spells it in a broadcast: upper case up to the device id's end), and the
 // key of its USB printing interface.
 inline const std::string kPrinterPath =
-    "\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
+    "\\\\?\\USB#VID_F1C4&PID_1101#ql70_tillmate#{a5dcbf10-6530-11d2-901f-00c04fb951ed}";
 inline const std::string kInterfaceKey =
     "HKLM\\SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}\\"
     "##?#USB#Vid_f1c4&Pid_1101#QL70_TILLMATE#{28d78fad-5a12-11d1-ae5b-0000f803a8c2}";

@@ -227,17 +227,6 @@ TEST_F(UsbPath, TheConfiguredPrinterArrivingInstallsOnItsUsbPort)
     EXPECT_EQ(SelectedPort, "");
 }
 
-TEST_F(UsbPath, ADevicePathInLowerCaseIsTheSamePrinter)
-{
-    SeedUsbInterface(1);
-    std::string lower = kPrinterPath;
-    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    user.PlugIn(lower);
-    user.Answer(IDOK);
-    RunSetup();
-    EXPECT_EQ(QueueNamed(kModel).portName, "USB001");
-}
-
 TEST_F(UsbPath, AnotherSerialNumberAndRemovalsChangeNothing)
 {
     SeedUsbInterface();

@@ -110,7 +110,7 @@ TEST_F(Staging, NeitherEnterNorEscapeClosesTheWaitWindow)
 
     user.Press(VK_RETURN).Press(VK_ESCAPE);
     // The keys are taken; then the loop waits, as the window stays.
-    EXPECT_THROW(Windows().RunMessageLoop(), SimScriptExhausted);
+    EXPECT_THROW(app->Run(), SimScriptExhausted);
 
     EXPECT_TRUE(window->visible);
     EXPECT_FALSE(window->ended);

@@ -1,9 +1,9 @@
 // The framework's window operations over user32 and comctl32.
 //
-// Modal dialogs run in the system's own dialog loop (DialogBoxParam). So that
-// a dialog's PreTranslateMessage still sees its keyboard messages before the
-// dialog manager does, a thread-local WH_MSGFILTER hook hands every message of
-// that loop to the dialog that owns the window it is meant for.
+// Modal dialogs run in the system's own dialog loop (DialogBoxParam). The
+// thread's message-filter hook (WH_MSGFILTER) is how the framework sees their
+// messages before the dialog manager does; the framework installs it and
+// removes it again, and the hook procedure here only hands each message on.
 #include <map>
 #include <new>
 
@@ -13,31 +13,17 @@
 namespace {
 
 std::map<HWND, IMessageTarget*> dialogs;  // our dialog windows, by handle
-HHOOK filterHook = nullptr;
+// The one filter of the thread's hook. The hook is thread-local and the
+// program has one thread with windows.
+IMessageFilterCallback* installedFilter = nullptr;
 
 HINSTANCE Instance() { return GetModuleHandleA(nullptr); }
 
-IMessageTarget* TargetOf(HWND hwnd)
-{
-    if (hwnd == nullptr) return nullptr;
-    auto found = dialogs.find(GetAncestor(hwnd, GA_ROOT));
-    return found != dialogs.end() ? found->second : nullptr;
-}
-
 LRESULT CALLBACK FilterProc(int code, WPARAM wParam, LPARAM lParam)
 {
-    if (code >= 0) {
-        MSG* msg = reinterpret_cast<MSG*>(lParam);
-        IMessageTarget* target = TargetOf(msg->hwnd);
-        if (target != nullptr && target->OnPreTranslateMessage(msg)) return 1;
-    }
-    return CallNextHookEx(filterHook, code, wParam, lParam);
-}
-
-void InstallFilterHook()
-{
-    if (filterHook == nullptr)
-        filterHook = SetWindowsHookExA(WH_MSGFILTER, FilterProc, nullptr, GetCurrentThreadId());
+    if (code >= 0 && installedFilter != nullptr && installedFilter->OnMessageFilter(code, reinterpret_cast<MSG*>(lParam)))
+        return 1;
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -84,20 +70,40 @@ class Win32Windows : public IWindowSystem {
 public:
     INT_PTR DialogBoxParam(UINT templateId, HWND parent, IMessageTarget* target) override
     {
-        InstallFilterHook();
         return ::DialogBoxParamA(Instance(), MAKEINTRESOURCEA(templateId), parent, DialogProc,
                                reinterpret_cast<LPARAM>(target));
     }
 
     HWND CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target) override
     {
-        InstallFilterHook();
         return ::CreateDialogParamA(Instance(), MAKEINTRESOURCEA(templateId), parent, DialogProc,
                                   reinterpret_cast<LPARAM>(target));
     }
 
     BOOL EndDialog(HWND hwnd, INT_PTR result) override { return ::EndDialog(hwnd, result); }
     BOOL DestroyWindow(HWND hwnd) override { return ::DestroyWindow(hwnd); }
+
+    IMessageTarget* DialogTarget(HWND dialog) override
+    {
+        auto found = dialogs.find(dialog);
+        return found != dialogs.end() ? found->second : nullptr;
+    }
+
+    HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) override
+    {
+        HHOOK hook = SetWindowsHookExA(WH_MSGFILTER, FilterProc, nullptr, GetCurrentThreadId());
+        if (hook != nullptr) installedFilter = filter;
+        return hook;
+    }
+
+    BOOL UnhookMessageFilter(HHOOK hook) override
+    {
+        BOOL removed = UnhookWindowsHookEx(hook);
+        if (removed) installedFilter = nullptr;
+        return removed;
+    }
+
+    BOOL IsDialogMessageA(HWND dialog, MSG* msg) override { return ::IsDialogMessageA(dialog, msg); }
     BOOL ShowWindow(HWND hwnd, int cmdShow) override { return ::ShowWindow(hwnd, cmdShow); }
     BOOL RedrawWindow(HWND hwnd, UINT flags) override { return ::RedrawWindow(hwnd, nullptr, nullptr, flags); }
     BOOL IsWindowVisible(HWND hwnd) override { return ::IsWindowVisible(hwnd); }
@@ -106,6 +112,7 @@ public:
     BOOL IsWindowEnabled(HWND hwnd) override { return ::IsWindowEnabled(hwnd); }
     LONG GetWindowStyle(HWND hwnd) override { return static_cast<LONG>(::GetWindowLongPtrA(hwnd, GWL_STYLE)); }
     HWND GetDlgItem(HWND dialog, int id) override { return ::GetDlgItem(dialog, id); }
+    HWND GetAncestor(HWND hwnd, UINT flags) override { return ::GetAncestor(hwnd, flags); }
     HWND SetFocus(HWND hwnd) override { return ::SetFocus(hwnd); }
 
     LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override
@@ -156,18 +163,9 @@ public:
         return ::GetModuleFileNameA(nullptr, buffer, size);
     }
 
-    int RunMessageLoop() override
-    {
-        MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-            IMessageTarget* target = TargetOf(msg.hwnd);
-            if (target != nullptr && target->OnPreTranslateMessage(&msg)) continue;
-            if (target != nullptr && IsDialogMessageA(GetAncestor(msg.hwnd, GA_ROOT), &msg)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        return static_cast<int>(msg.wParam);
-    }
+    BOOL GetMessageA(MSG* msg) override { return ::GetMessageA(msg, nullptr, 0, 0); }
+    BOOL TranslateMessage(const MSG* msg) override { return ::TranslateMessage(msg); }
+    LRESULT DispatchMessageA(const MSG* msg) override { return ::DispatchMessageA(msg); }
 };
 
 }  // namespace

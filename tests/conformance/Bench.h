@@ -141,6 +141,9 @@ public:
     // What the user answers in the system's question before an unsigned
     // driver is stored (only the simulated machine has a user who answers it).
     virtual void AnswerSigningQuestion(bool installAnyway) = 0;
+    // The system announces the arrival of a USB device interface with this
+    // path (only the simulated machine has a device to plug in).
+    virtual void ArriveDevice(const std::string& devicePath) = 0;
     // The spooler's driver directory of the environment this build is for.
     std::string DriverDirectory();
     // Removes what a case left in the spooler (queues, drivers), on Wine.

@@ -92,6 +92,11 @@ public:
         m_machine.spooler.signingAnswer =
             installAnyway ? SimSpooler::SigningAnswer::InstallAnyway : SimSpooler::SigningAnswer::DontInstall;
     }
+    void ArriveDevice(const std::string& devicePath) override
+    {
+        m_machine.user.PlugIn(devicePath);
+        m_machine.user.Next(nullptr);
+    }
     void RemoveQueue(const std::string& name) override
     {
         std::vector<SimQueue>& queues = m_machine.spooler.queues;

@@ -1,7 +1,10 @@
 // Windows and dialogs: the dialog manager's first focus, painting, what a
 // destroyed window answers, modal and modeless dialogs, the controls that
 // Setup.exe's dialogs use, and the module's resources.
+#include <cstddef>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "tests/conformance/Cases.h"
 
@@ -25,6 +28,39 @@ std::string ItemText(Bench& b, HWND list, int index)
     Send(b, list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
     return text;
 }
+
+// A message-filter hook's filter that counts what it is given, and answers
+// as told.
+struct CountingFilter : IMessageFilterCallback {
+    bool OnMessageFilter(int code, MSG*) override
+    {
+        ++calls;
+        lastCode = code;
+        return processes;
+    }
+    int calls = 0;
+    int lastCode = -1;
+    bool processes = false;
+};
+
+// A dialog procedure that keeps the device broadcasts it is given.
+class DeviceListener : public Procedure {
+public:
+    bool OnWindowMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override
+    {
+        if (message != WM_DEVICECHANGE) return Procedure::OnWindowMessage(hwnd, message, wParam, lParam, result);
+        const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lParam);
+        const size_t nameAt = offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name);
+        if (wParam == DBT_DEVICEARRIVAL && header != nullptr && header->dbch_size > nameAt) {
+            // The _A form holds the name in single bytes; the _W form would
+            // show a NUL right after its first character.
+            const char* name = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(header)->dbcc_name;
+            arrivals.push_back(std::string(name, strnlen(name, header->dbch_size - nameAt)));
+        }
+        return false;
+    }
+    std::vector<std::string> arrivals;
+};
 
 // A call on a window that is gone, and what it answers then.
 struct OnDestroyed {
@@ -289,5 +325,72 @@ std::vector<Case> WindowCases()
              b.Expect("the size", std::to_string(rect.right - rect.left) + " x " + std::to_string(rect.bottom - rect.top),
                       "450 x 260");
          }},
+        {"IsDialogMessage hands the message to the thread's message-filter hook once, with MSGF_DIALOGBOX",
+         "Wine test: dlls/user32/tests/dialog.c test_IsDialogMessage",
+         [](Bench& b) {
+             CaseDialog dialog(b, IDD_CONF_FOCUS);
+             CountingFilter filter;
+             HHOOK hook = b.windows().SetMessageFilterHook(&filter);
+             b.Expect("hooked", hook != nullptr, true);
+             MSG key{dialog.Item(IDC_CONF_FIRST), WM_KEYDOWN, VK_RETURN, 0, 0, {0, 0}};
+             b.Expect("the dialog's", b.windows().IsDialogMessageA(dialog, &key), TRUE);
+             b.Expect("filtered", filter.calls, 1);
+             b.Expect("the code", filter.lastCode, MSGF_DIALOGBOX);
+             // A filter that processed the message ends it: the dialog's.
+             filter.processes = true;
+             b.Expect("processed by the filter", b.windows().IsDialogMessageA(dialog, &key), TRUE);
+             b.Expect("filtered again", filter.calls, 2);
+             // No dialog: no filter.
+             b.Expect("no dialog", b.windows().IsDialogMessageA(nullptr, &key), FALSE);
+             b.Expect("not filtered", filter.calls, 2);
+             b.Expect("unhooked", b.windows().UnhookMessageFilter(hook), TRUE);
+             filter.processes = false;
+             b.windows().IsDialogMessageA(dialog, &key);
+             b.Expect("not filtered once unhooked", filter.calls, 2);
+         }},
+        {"EndDialog enables a modeless dialog's owner, also one that was disabled before the dialog was made",
+         "Wine test: dlls/user32/tests/msg.c test_EndDialog",
+         [](Bench& b) {
+             CaseDialog ownerWindow(b, IDD_CONF_CONTROLS);
+             b.windows().EnableWindow(ownerWindow, FALSE);
+             Procedure procedure;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_FOCUS, ownerWindow, &procedure);
+             b.Expect("made", dialog != nullptr, true);
+             b.Expect("the owner before", b.windows().IsWindowEnabled(ownerWindow), FALSE);
+             b.Expect("ended", b.windows().EndDialog(dialog, IDOK), TRUE);
+             b.Expect("the owner after", b.windows().IsWindowEnabled(ownerWindow), TRUE);
+             b.windows().DestroyWindow(dialog);
+         }},
+        {"A minimised window has no client area",
+         "Wine test: dlls/user32/tests/win.c test_ShowWindow",
+         [](Bench& b) {
+             CaseDialog dialog(b, IDD_CONF_CONTROLS);
+             b.windows().ShowWindow(dialog, SW_MINIMIZE);
+             b.Expect("iconic", b.windows().IsIconic(dialog), TRUE);
+             RECT rect{1, 1, 1, 1};
+             b.Expect("measured", b.windows().GetClientRect(dialog, &rect), TRUE);
+             b.Expect("the area", std::to_string(rect.left) + ", " + std::to_string(rect.top) + ", " +
+                                      std::to_string(rect.right) + ", " + std::to_string(rect.bottom),
+                      "0, 0, 0, 0");
+         }},
+        {"WM_DEVICECHANGE is sent in the window's own form, its name upper case up to the device id's end",
+         "Wine test: dlls/dinput/tests/hotplug.c test_RegisterDeviceNotification",
+         [](Bench& b) {
+             DeviceListener listener;
+             HWND dialog = b.windows().CreateDialogParam(IDD_CONF_CONTROLS, nullptr, &listener);
+             DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+             filter.dbcc_size = sizeof filter;
+             filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+             filter.dbcc_classguid = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+             HDEVNOTIFY registration = b.spooler().RegisterDeviceNotificationA(dialog, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+             // No message is pumped here: only a sent broadcast reaches the window.
+             b.ArriveDevice("\\\\?\\usb#Vid_F1C4&Pid_1101#Serial_1#{A5DCBF10-6530-11D2-901F-00C04FB951ED}");
+             b.Expect("arrivals", listener.arrivals.size(), 1);
+             b.Expect("the name", listener.arrivals.empty() ? std::string() : listener.arrivals[0],
+                      "\\\\?\\USB#VID_F1C4&PID_1101#serial_1#{a5dcbf10-6530-11d2-901f-00c04fb951ed}");
+             b.spooler().UnregisterDeviceNotification(registration);
+             b.windows().DestroyWindow(dialog);
+         },
+         nullptr, "no USB device can be made to arrive in Wine here"},
     };
 }

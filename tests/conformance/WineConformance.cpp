@@ -136,6 +136,7 @@ public:
     void RemovePorts() override { failures.push_back("the spooler's local ports cannot be removed here"); }
     void UseWindows(DWORD, DWORD, bool) override {}
     void AnswerSigningQuestion(bool) override { failures.push_back("no user answers the system's signing question here"); }
+    void ArriveDevice(const std::string&) override { failures.push_back("no USB device can arrive here"); }
     ~WineBench() override
     {
         for (HANDLE file : m_held) CloseHandle(file);

@@ -64,7 +64,12 @@ const std::map<std::string, std::string> kUnreached = {
     {"IsWow64Process", "asked only by the x86 build, where IsWow64Process2 fails"},
     {"IsWindowVisible", "the window operations have it; nothing of the program asks"},
     {"IsWindowEnabled", "the window operations have it; nothing of the program asks"},
-    {"RunMessageLoop", "InitInstance always answers false: the framework runs no message loop"},
+    {"GetMessageA", "InitInstance always answers false: the framework runs no message loop"},
+    {"TranslateMessage", "InitInstance always answers false: the framework runs no message loop"},
+    {"DispatchMessageA", "InitInstance always answers false: the framework runs no message loop"},
+    {"DialogTarget", "asked by the dialogs' message filter, for a key: the matrix's user clicks and presses no key"},
+    {"GetAncestor", "asked by the dialogs' message filter, for a key: the matrix's user clicks and presses no key"},
+    {"IsDialogMessageA", "called by the framework's message loop only, which never runs; the dialogs' own loops are the system's"},
     {"IShellLinkA::SetWorkingDirectory", "the shortcut has no working directory"},
     {"IShellLinkA::SetArguments", "the shortcut has no arguments"},
 };
@@ -193,6 +198,8 @@ public:
         return user.Next(nullptr);
     }
     bool HasMore() const override { return false; }
+    // The program runs no loop of its own.
+    bool NextMessage(MSG*) override { return false; }
 
     // The answers given, each once.
     std::set<int> given;

@@ -68,7 +68,7 @@ def device_interface(name, stated=None, device_type=DBT_DEVTYP_DEVICEINTERFACE):
 
 def broadcast_seeds():
     return {
-        "printer": device_interface("\\\\?\\USB#VID_F1C4&PID_1101#QL70_TILLMATE" + CLASS),
+        "printer": device_interface("\\\\?\\USB#VID_F1C4&PID_1101#ql70_tillmate" + CLASS),
         "lower": device_interface("\\\\?\\usb#vid_f1c4&pid_1101#ql70_tillmate" + CLASS.lower()),
         "other": device_interface("\\\\?\\USB#VID_F1C4&PID_1101#OTHER" + CLASS),
         "nohash": device_interface("\\\\?\\USBVID"),

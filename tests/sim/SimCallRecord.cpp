@@ -31,11 +31,12 @@ const std::set<std::string>& Operations()
         "IsUserAnAdmin", "InitCommonControls", "_mbsicmp", "Sleep", "Exit", "GetLastError", "GetCurrentProcess", "WriteStdout",
         // windows
         "ImageList_LoadImageA", "ImageList_Destroy",
-        "DialogBoxParam", "CreateDialogParam", "EndDialog", "DestroyWindow", "ShowWindow", "RedrawWindow",
+        "DialogBoxParam", "CreateDialogParam", "EndDialog", "DestroyWindow", "DialogTarget", "SetMessageFilterHook",
+        "UnhookMessageFilter", "IsDialogMessageA", "GetAncestor", "ShowWindow", "RedrawWindow",
         "IsWindowVisible", "IsIconic", "EnableWindow", "IsWindowEnabled", "GetWindowStyle", "GetDlgItem", "SetFocus",
         "SendMessageA", "PostMessageA", "SetWindowTextA", "GetWindowTextA", "GetWindowTextLengthA", "BeginPaint",
         "EndPaint", "GetClientRect", "GetSystemMetrics", "DrawIcon", "MessageBoxA", "LoadIconA", "SetWaitCursor",
-        "GetModuleFileNameA", "RunMessageLoop",
+        "GetModuleFileNameA", "GetMessageA", "TranslateMessage", "DispatchMessageA",
     };
     return names;
 }
@@ -102,6 +103,7 @@ const std::map<std::string, std::vector<DWORD>>& Failures()
         {"ImageList_Destroy", {ERROR_INVALID_HANDLE}},
         {"DialogBoxParam", {ERROR_NOT_ENOUGH_MEMORY}},
         {"CreateDialogParam", {ERROR_NOT_ENOUGH_MEMORY}},
+        {"SetMessageFilterHook", {ERROR_NOT_ENOUGH_MEMORY}},
         {"RedrawWindow", {ERROR_NOT_ENOUGH_MEMORY}},
         {"SendMessageA", {ERROR_NOT_ENOUGH_MEMORY}},
         {"PostMessageA", {ERROR_NOT_ENOUGH_QUOTA}},

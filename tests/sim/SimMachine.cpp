@@ -54,5 +54,6 @@ std::string SimMachine::Held() const
     handles(process.HandleValues(), "CloseHandle", "mutex handles");
     count(windows.LiveWindows(), "windows");
     handles(imageLists, "ImageList_Destroy", "image lists");
+    count(windows.LiveHooks(), "message-filter hooks");
     return held;
 }

@@ -30,7 +30,7 @@ public:
 
     // What a program left held that it should have given back: registry
     // keys, printer handles, device registrations, shell-link objects,
-    // mutex handles, windows and image lists. Empty when nothing is held.
+    // mutex handles, windows, image lists and message-filter hooks. Empty when nothing is held.
     std::string Held() const;
 
     // Restarts Windows: every process ends (what the program held is given

@@ -1,19 +1,13 @@
 #include "tests/sim/SimUser.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
 namespace {
 
 constexpr GUID kUsbDeviceInterfaces = {0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
-
-std::string Hex(UINT value)
-{
-    std::ostringstream text;
-    text << "0x" << std::hex << value;
-    return text.str();
-}
 
 }  // namespace
 
@@ -56,15 +50,26 @@ SimUser& SimUser::Unplug(const std::string& devicePath)
 
 std::vector<char> SimUser::DeviceInterfaceRecord(const std::string& devicePath)
 {
+    // The system's own spelling of the name: upper case up to the '#' that
+    // ends the device's id (the second after the "\\?\" prefix), lower case
+    // from there on, whatever case the device itself reports.
+    std::string name = devicePath;
+    size_t firstHash = name.find('#');
+    size_t upperEnd = firstHash == std::string::npos ? std::string::npos : name.find('#', firstHash + 1);
+    for (size_t i = 0; i < name.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(name[i]);
+        name[i] = static_cast<char>(i < upperEnd ? std::toupper(c) : std::tolower(c));
+    }
+
     // The header, then the name with its NUL in place of the one-character array.
-    std::vector<char> bytes(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + devicePath.size() + 1, 0);
+    std::vector<char> bytes(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + name.size() + 1, 0);
     DEV_BROADCAST_DEVICEINTERFACE_A header{};
     header.dbcc_size = static_cast<DWORD>(bytes.size());
     header.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     header.dbcc_classguid = kUsbDeviceInterfaces;
     std::memcpy(bytes.data(), &header, offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name));
-    std::memcpy(bytes.data() + offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name), devicePath.c_str(),
-                devicePath.size() + 1);
+    std::memcpy(bytes.data() + offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name), name.c_str(),
+                name.size() + 1);
     return bytes;
 }
 
@@ -166,12 +171,10 @@ void SimUser::Perform(const SimAction& action)
         return;
     }
     case SimAction::Key:
-        PerformKey(*dialog, action.id);
-        return;
     case SimAction::AltF4: {
-        MSG msg{dialog->focus ? dialog->focus : dialog->hwnd, WM_SYSKEYDOWN, VK_F4, 0x20000000, 0, {0, 0}};
-        if (m_windows.PreTranslate(*dialog, &msg)) return;
-        m_windows.SendMessageA(dialog->hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        // The dialog's own loop hands the key to the dialog manager.
+        MSG msg = KeyMessage(*dialog, action);
+        m_windows.IsDialogMessageA(dialog->hwnd, &msg);
         return;
     }
     case SimAction::CloseBox:
@@ -187,62 +190,33 @@ void SimUser::Perform(const SimAction& action)
     }
 }
 
-void SimUser::PerformKey(SimWindow& dialog, int key)
+MSG SimUser::KeyMessage(SimWindow& dialog, const SimAction& action) const
 {
     HWND focus = dialog.focus != nullptr ? dialog.focus : dialog.hwnd;
-    MSG msg{focus, WM_KEYDOWN, static_cast<WPARAM>(key), 0, 0, {0, 0}};
-    if (m_windows.PreTranslate(dialog, &msg)) {
-        m_record.Log("key dropped " + Hex(static_cast<UINT>(key)));
-        return;
-    }
+    if (action.kind == SimAction::AltF4) return MSG{focus, WM_SYSKEYDOWN, VK_F4, 0x20000000, 0, {0, 0}};
+    return MSG{focus, WM_KEYDOWN, static_cast<WPARAM>(action.id), 0, 0, {0, 0}};
+}
 
-    // Keys that the focused control handles itself.
-    SimWindow& focused = m_windows.Checked(focus);
-    if (focused.className == "SysListView32" && (key == VK_HOME || key == VK_UP || key == VK_DOWN)) {
-        if (focused.items.empty()) return;
-        int current = -1;
-        for (size_t i = 0; i < focused.items.size(); ++i)
-            if (focused.items[i].state & LVIS_FOCUSED) current = static_cast<int>(i);
-        int last = static_cast<int>(focused.items.size()) - 1;
-        int next = key == VK_HOME ? 0 : key == VK_UP ? std::max(0, current - 1) : std::min(last, current + 1);
-        for (SimItem& item : focused.items) item.state &= ~(LVIS_SELECTED | LVIS_FOCUSED);
-        focused.items[static_cast<size_t>(next)].state |= LVIS_SELECTED | LVIS_FOCUSED;
-        Notify(dialog, focused, LVN_ITEMCHANGED, next);
-        return;
+bool SimUser::NextMessage(MSG* msg)
+{
+    while (!script.empty()) {
+        SimAction action = script.front();
+        script.pop_front();
+        if (action.kind == SimAction::Answer)
+            throw std::logic_error("an answer in the script, but no message box is open");
+        SimWindow* dialog = m_windows.ActiveDialog();
+        if ((action.kind == SimAction::Key || action.kind == SimAction::AltF4) && dialog != nullptr) {
+            *msg = KeyMessage(*dialog, action);
+            return true;
+        }
+        Perform(action);
     }
-
-    // The space bar presses the push button that has the focus, and nothing else.
-    if (key == VK_SPACE) {
-        if (focused.className != "Button" || focused.hwnd == dialog.hwnd || !focused.enabled) return;
-        m_windows.SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(focused.id, BN_CLICKED),
-                               reinterpret_cast<LPARAM>(focused.hwnd));
-        return;
-    }
-
-    // The dialog manager: Enter presses the focused push button or else the
-    // default button; Escape is the Cancel command.
-    int command = 0;
-    if (key == VK_RETURN)
-        command = m_windows.EnterCommand(dialog);
-    else if (key == VK_ESCAPE)
-        command = IDCANCEL;
-    else
-        return;
-    SimWindow* button = m_windows.Control(dialog.templateId, command);
-    if (button != nullptr && !button->enabled) return;
-    m_windows.SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(button ? button->hwnd : nullptr));
+    return false;
 }
 
 void SimUser::Notify(SimWindow& dialog, SimWindow& control, UINT code, int item)
 {
-    NMITEMACTIVATE notification{};
-    notification.hdr.hwndFrom = control.hwnd;
-    notification.hdr.idFrom = static_cast<UINT_PTR>(control.id);
-    notification.hdr.code = code;
-    notification.iItem = item;
-    m_windows.SendMessageA(dialog.hwnd, WM_NOTIFY, static_cast<WPARAM>(control.id),
-                           reinterpret_cast<LPARAM>(&notification));
+    m_windows.Notify(dialog, control, code, item);
 }
 
 void SimUser::Deliver(const SimAction& action)
@@ -257,6 +231,9 @@ void SimUser::Deliver(const SimAction& action)
                             record.size() - offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)));
     m_record.Log(std::string(action.event == DBT_DEVICEARRIVAL ? "arrival " : "device event ") + name);
 
+    // Sent, not posted: the window's procedure has it before the broadcast
+    // returns, past the program's message loop. Our windows are all ANSI
+    // ones (CreateDialogParamA), so the record is the _A form.
     // A handler may release its registration; later ones then get nothing.
     std::vector<SimRegistration> current = m_devices.registrations;
     for (const SimRegistration& registration : current) {

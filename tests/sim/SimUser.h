@@ -49,16 +49,19 @@ public:
     // Boxes with only OK that came when the script was empty: nobody expected them.
     std::vector<std::string> unexpectedBoxes;
 
-    // The broadcast record that the system sends for a device interface.
+    // The broadcast record that the system sends for a device interface,
+    // its name spelt as the system spells it.
     static std::vector<char> DeviceInterfaceRecord(const std::string& devicePath);
 
     int Next(const SimMessageBox* box) override;
     bool HasMore() const override { return !script.empty(); }
+    bool NextMessage(MSG* msg) override;
 
 private:
     SimUser& Add(SimAction action);
     void Perform(const SimAction& action);
-    void PerformKey(SimWindow& dialog, int key);
+    // The keyboard message of a key action, for the dialog's focused control.
+    MSG KeyMessage(SimWindow& dialog, const SimAction& action) const;
     void Notify(SimWindow& dialog, SimWindow& control, UINT code, int item);
     void Deliver(const SimAction& action);
 

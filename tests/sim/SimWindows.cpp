@@ -124,10 +124,128 @@ bool SimWindows::ToProgram(SimWindow& dialog, UINT message, WPARAM wParam, LPARA
     return dialog.target->OnWindowMessage(dialog.hwnd, message, wParam, lParam, result);
 }
 
-bool SimWindows::PreTranslate(SimWindow& dialog, MSG* msg)
+bool SimWindows::CallMessageFilter(int code, MSG* msg)
 {
-    sim::ProgramCode inProgram;
-    return dialog.target->OnPreTranslateMessage(msg);
+    // A copy: a filter may install or remove hooks. Each hook passes the
+    // message on (CallNextHookEx) unless it answers that it processed it.
+    const auto hooks = m_hooks;
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) {
+        sim::ProgramCode inProgram;
+        if (it->second->OnMessageFilter(code, msg)) return true;
+    }
+    return false;
+}
+
+void SimWindows::Notify(SimWindow& dialog, SimWindow& control, UINT code, int item)
+{
+    NMITEMACTIVATE notification{};
+    notification.hdr.hwndFrom = control.hwnd;
+    notification.hdr.idFrom = static_cast<UINT_PTR>(control.id);
+    notification.hdr.code = code;
+    notification.iItem = item;
+    SendMessageA(dialog.hwnd, WM_NOTIFY, static_cast<WPARAM>(control.id), reinterpret_cast<LPARAM>(&notification));
+}
+
+IMessageTarget* SimWindows::DialogTarget(HWND dialog)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "DialogTarget", "");
+    SimWindow* window = Window(dialog);
+    return window != nullptr && !window->destroyed ? window->target : nullptr;
+}
+
+HHOOK SimWindows::SetMessageFilterHook(IMessageFilterCallback* filter)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    if (DWORD error = Entered(program, "SetMessageFilterHook", "")) return m_process.SetLastError(error), nullptr;
+    HHOOK hook = reinterpret_cast<HHOOK>(m_nextHook);
+    m_nextHook += 4;
+    m_hooks.emplace_back(hook, filter);
+    m_record.Log("hook message filter");
+    return hook;
+}
+
+BOOL SimWindows::UnhookMessageFilter(HHOOK hook)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "UnhookMessageFilter", "");
+    auto found = std::find_if(m_hooks.begin(), m_hooks.end(), [hook](const auto& entry) { return entry.first == hook; });
+    if (found == m_hooks.end()) return m_process.SetLastError(1404 /* ERROR_INVALID_HOOK_HANDLE */), FALSE;
+    m_hooks.erase(found);
+    m_record.Log("unhook message filter");
+    return TRUE;
+}
+
+BOOL SimWindows::IsDialogMessageA(HWND hwnd, MSG* msg)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "IsDialogMessageA", Hex(msg->message));
+    // No dialog: no hook is called, and the message is not the dialog's.
+    SimWindow* dialog = Live(hwnd);
+    if (dialog == nullptr) return FALSE;
+    // The thread's message filter sees the message first; one that
+    // processed it ends it here.
+    if (CallMessageFilter(MSGF_DIALOGBOX, msg)) {
+        if (msg->message == WM_KEYDOWN) m_record.Log("key dropped " + Hex(static_cast<UINT>(msg->wParam)));
+        return TRUE;
+    }
+    // A message for a window that is neither the dialog nor one of its
+    // controls is not the dialog's.
+    SimWindow* window = Live(msg->hwnd);
+    if (window == nullptr || (window->hwnd != dialog->hwnd && window->parent != dialog->hwnd)) return FALSE;
+    DialogManagerKey(*dialog, *msg);
+    return TRUE;
+}
+
+void SimWindows::DialogManagerKey(SimWindow& dialog, const MSG& msg)
+{
+    if (msg.message == WM_SYSKEYDOWN) {
+        // Alt+F4: DefWindowProc closes the window.
+        if (msg.wParam == VK_F4) SendMessageA(dialog.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return;
+    }
+    if (msg.message != WM_KEYDOWN) return;
+    const int key = static_cast<int>(msg.wParam);
+
+    // Keys that the focused control handles itself.
+    SimWindow& focused = Checked(msg.hwnd);
+    if (focused.className == "SysListView32" && (key == VK_HOME || key == VK_UP || key == VK_DOWN)) {
+        if (focused.items.empty()) return;
+        int current = -1;
+        for (size_t i = 0; i < focused.items.size(); ++i)
+            if (focused.items[i].state & LVIS_FOCUSED) current = static_cast<int>(i);
+        int last = static_cast<int>(focused.items.size()) - 1;
+        int next = key == VK_HOME ? 0 : key == VK_UP ? std::max(0, current - 1) : std::min(last, current + 1);
+        for (SimItem& item : focused.items) item.state &= ~(LVIS_SELECTED | LVIS_FOCUSED);
+        focused.items[static_cast<size_t>(next)].state |= LVIS_SELECTED | LVIS_FOCUSED;
+        Notify(dialog, focused, LVN_ITEMCHANGED, next);
+        return;
+    }
+
+    // The space bar presses the push button that has the focus, and nothing else.
+    if (key == VK_SPACE) {
+        if (focused.className != "Button" || focused.hwnd == dialog.hwnd || !focused.enabled) return;
+        SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(focused.id, BN_CLICKED), reinterpret_cast<LPARAM>(focused.hwnd));
+        return;
+    }
+
+    // Enter presses the focused push button or else the default button;
+    // Escape is the Cancel command.
+    int command = 0;
+    if (key == VK_RETURN)
+        command = EnterCommand(dialog);
+    else if (key == VK_ESCAPE)
+        command = IDCANCEL;
+    else
+        return;
+    SimWindow* button = Control(dialog.templateId, command);
+    if (button != nullptr && !button->enabled) return;
+    SendMessageA(dialog.hwnd, WM_COMMAND, MAKEWPARAM(command, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button ? button->hwnd : nullptr));
 }
 
 SimWindow* SimWindows::Window(HWND hwnd)
@@ -297,8 +415,14 @@ BOOL SimWindows::EndDialog(HWND hwnd, INT_PTR result)
     if (dialog->target == nullptr) return m_process.SetLastError(kInvalidWindowHandle), FALSE;
     dialog->ended = true;
     dialog->result = result;
-    // The dialog disappears at once; its loop returns when the handler does.
-    // Not logged as a hide: that is the program's own ShowWindow.
+    // The owner is enabled first, modal dialog or modeless, whether or not
+    // the dialog disabled it; then the dialog disappears at once, and its
+    // loop returns when the handler does. Not logged as a hide: that is the
+    // program's own ShowWindow.
+    if (SimWindow* owner = Live(dialog->parent); owner != nullptr && !owner->enabled) {
+        owner->enabled = true;
+        m_record.Log("enable " + Label(*owner));
+    }
     dialog->visible = false;
     m_record.Log("end " + std::to_string(dialog->templateId) + " " + std::to_string(result));
     return TRUE;
@@ -334,6 +458,7 @@ void SimWindows::Restart()
     m_zOrder.clear();
     m_imageLists.clear();
     m_paintContexts.clear();
+    m_hooks.clear();
     m_focus = nullptr;
     waitCursor = false;
 }
@@ -475,6 +600,20 @@ HWND SimWindows::GetDlgItem(HWND dialog, int id)
     for (auto& [handle, window] : m_windows)
         if (window.parent == dialog && window.target == nullptr && window.id == id && !window.destroyed) return window.hwnd;
     return nullptr;
+}
+
+HWND SimWindows::GetAncestor(HWND hwnd, UINT flags)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "GetAncestor", std::to_string(flags));
+    SimWindow* window = Live(hwnd);
+    if (window == nullptr) return nullptr;
+    // A dialog is a top-level window (its parent is its owner); a control's
+    // parent is its dialog.
+    const bool control = window->target == nullptr && window->parent != nullptr;
+    if (flags == GA_PARENT) return control ? window->parent : nullptr;
+    return control ? window->parent : window->hwnd;
 }
 
 HWND SimWindows::SetFocus(HWND hwnd)
@@ -792,6 +931,8 @@ BOOL SimWindows::GetClientRect(HWND hwnd, RECT* rect)
     Noted(program, "GetClientRect", "");
     SimWindow* window = Live(hwnd);
     if (window == nullptr) return FALSE;
+    // A minimised window has no client area.
+    if (window->iconic) return *rect = RECT{0, 0, 0, 0}, TRUE;
     *rect = RECT{0, 0, window->width * kBaseUnitX / 4, window->height * kBaseUnitY / 8};
     return TRUE;
 }
@@ -912,14 +1053,34 @@ DWORD SimWindows::GetModuleFileNameA(LPSTR buffer, DWORD size)
     return static_cast<DWORD>(name.size());
 }
 
-int SimWindows::RunMessageLoop()
+BOOL SimWindows::GetMessageA(MSG* msg)
 {
     const bool program = sim::machineDepth == 0;
     sim::SimCode inSimulator;
-    Noted(program, "RunMessageLoop", "");
-    // A program's own message loop runs until WM_QUIT, which nothing of this
-    // program posts: once the user has nothing more to do, the process
-    // would wait for ever, with or without a window.
-    while (Input().HasMore()) Input().Next(nullptr);
+    Noted(program, "GetMessageA", "");
+    PaintPending();
+    if (Input().NextMessage(msg)) return TRUE;
     throw SimScriptExhausted("the application's message loop waits for a WM_QUIT that nothing posts");
+}
+
+BOOL SimWindows::TranslateMessage(const MSG*)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "TranslateMessage", "");
+    return FALSE;
+}
+
+LRESULT SimWindows::DispatchMessageA(const MSG* msg)
+{
+    const bool program = sim::machineDepth == 0;
+    sim::SimCode inSimulator;
+    Noted(program, "DispatchMessageA", Hex(msg->message));
+    // To the window's procedure; a key that no dialog manager took does
+    // nothing to the controls here.
+    SimWindow* window = Live(msg->hwnd);
+    if (window == nullptr || window->target == nullptr) return 0;
+    LRESULT result = 0;
+    ToProgram(*window, msg->message, msg->wParam, msg->lParam, result);
+    return result;
 }

@@ -84,6 +84,11 @@ public:
     virtual int Next(const SimMessageBox* box) = 0;
     // Whether the user has anything more to do.
     virtual bool HasMore() const = 0;
+    // The user's next action while the program's own loop waits in
+    // GetMessage: a key comes as the message that the thread's queue gives;
+    // any other action is performed on the way. False once the user has
+    // nothing more to do.
+    virtual bool NextMessage(MSG* msg) = 0;
 
 protected:
     ~SimInput() = default;
@@ -128,7 +133,13 @@ public:
     // The calls into the program: a message for a dialog's procedure, and a
     // look at a message before the dialog manager sees it.
     bool ToProgram(SimWindow& dialog, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-    bool PreTranslate(SimWindow& dialog, MSG* msg);
+    // The thread's message-filter hooks, the last installed first, as the
+    // system calls them from its loops and from IsDialogMessage.
+    bool CallMessageFilter(int code, MSG* msg);
+    // Message-filter hooks installed and not removed.
+    int LiveHooks() const { return static_cast<int>(m_hooks.size()); }
+    // A control's notification to its dialog (WM_NOTIFY).
+    void Notify(SimWindow& dialog, SimWindow& control, UINT code, int item);
     // A pumping message loop paints every window that waits for it.
     void PaintPending();
     // Image lists alive now.
@@ -144,6 +155,12 @@ public:
     HWND CreateDialogParam(UINT templateId, HWND parent, IMessageTarget* target) override;
     BOOL EndDialog(HWND hwnd, INT_PTR result) override;
     BOOL DestroyWindow(HWND hwnd) override;
+    IMessageTarget* DialogTarget(HWND dialog) override;
+    HHOOK SetMessageFilterHook(IMessageFilterCallback* filter) override;
+    BOOL UnhookMessageFilter(HHOOK hook) override;
+    // The dialog manager's keys: Enter, Escape, the space bar, the list
+    // view's arrows, and Alt+F4 (DefWindowProc's close).
+    BOOL IsDialogMessageA(HWND dialog, MSG* msg) override;
     BOOL ShowWindow(HWND hwnd, int cmdShow) override;
     BOOL RedrawWindow(HWND hwnd, UINT flags) override;
     BOOL IsWindowVisible(HWND hwnd) override;
@@ -152,6 +169,7 @@ public:
     BOOL IsWindowEnabled(HWND hwnd) override;
     LONG GetWindowStyle(HWND hwnd) override;
     HWND GetDlgItem(HWND dialog, int id) override;
+    HWND GetAncestor(HWND hwnd, UINT flags) override;
     HWND SetFocus(HWND hwnd) override;
     LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override;
     // Posted messages are only logged ("post 108 0x0"): nothing the program
@@ -172,7 +190,11 @@ public:
     BOOL ImageList_Destroy(HIMAGELIST list) override;
     void SetWaitCursor(bool wait) override;
     DWORD GetModuleFileNameA(LPSTR buffer, DWORD size) override;
-    int RunMessageLoop() override;
+    // The program's own loop waits for the user; with nothing more to do it
+    // would wait for ever for a WM_QUIT, which nothing of the program posts.
+    BOOL GetMessageA(MSG* msg) override;
+    BOOL TranslateMessage(const MSG* msg) override;
+    LRESULT DispatchMessageA(const MSG* msg) override;
 
 private:
     // A call that the program made (`program`) is recorded, and answered
@@ -181,6 +203,7 @@ private:
     void Noted(bool program, const char* operation, const std::string& arguments);
     HWND CreateFromTemplate(UINT templateId, HWND parent, IMessageTarget* target);
     void Initialise(SimWindow& dialog);
+    void DialogManagerKey(SimWindow& dialog, const MSG& msg);
     void Destroy(SimWindow& dialog);
     // What the dialog manager and DefWindowProc do with a message that the
     // dialog's own procedure left unhandled.
@@ -197,6 +220,8 @@ private:
     // The device contexts that BeginPaint gave and EndPaint has not taken back.
     std::map<HDC, HWND> m_paintContexts;
     HWND m_focus = nullptr;
+    std::vector<std::pair<HHOOK, IMessageFilterCallback*>> m_hooks;  // first installed first
+    uintptr_t m_nextHook = 0x90000;
     uintptr_t m_nextHandle = 0x10000;
     uintptr_t m_nextImageList = 0x80000;
 };
