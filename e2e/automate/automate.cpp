@@ -261,16 +261,26 @@ bool Save(const Picture& picture, const char* file)
 
 // Takes the window's picture once it shows painted content that has stopped
 // changing (the system may draw the frame before the controls), for as long
-// as the window stays visible within the bound. Exit code 3: nothing painted.
+// as the window stays visible within the bound, and waits within it for a
+// window not yet shown. Exit code 3: nothing painted.
 int Shot(HWND hwnd, const char* file, DWORD timeout = 5000)
 {
     DWORD start = GetTickCount();
     Picture picture;
     Picture last;
-    while (Capture(hwnd, last) && IsWindowVisible(hwnd)) {
+    // A window that is hidden for a moment (the system may show a box again
+    // after it has placed it, which a loaded machine stretches) is waited
+    // for within the bound; one that is gone ends the wait.
+    while (IsWindow(hwnd) && GetTickCount() - start < timeout) {
+        if (!IsWindowVisible(hwnd)) {
+            if (!picture.pixels.empty()) break;  // hidden after it was seen: its last picture
+            Sleep(20);
+            continue;
+        }
+        if (!Capture(hwnd, last)) break;
         bool settled = last.Painted() && last.pixels == picture.pixels;
         picture = last;  // taken while the window was still there
-        if (settled || GetTickCount() - start >= timeout) break;
+        if (settled) break;
         Sleep(40);
     }
     if (picture.pixels.empty())
