@@ -88,13 +88,25 @@ BOOL CALLBACK ChildHasText(HWND child, LPARAM param)
     return TRUE;
 }
 
+BOOL CALLBACK FindButton(HWND child, LPARAM param)
+{
+    if (ClassOf(child) != "Button") return TRUE;
+    *reinterpret_cast<bool*>(param) = true;
+    return FALSE;
+}
+
 BOOL CALLBACK TopLevel(HWND hwnd, LPARAM param)
 {
     Search* search = reinterpret_cast<Search*>(param);
     if (!IsWindowVisible(hwnd)) return TRUE;
     if (search->messageBox) {
-        // Message boxes are dialogs of their own class, whatever their caption.
+        // Message boxes are dialogs of their own class, whatever their caption,
+        // with a button to answer: setup's wait window is a dialog of that
+        // class too, with texts and no button.
         if (ClassOf(hwnd) != "#32770") return TRUE;
+        bool button = false;
+        EnumChildWindows(hwnd, FindButton, reinterpret_cast<LPARAM>(&button));
+        if (!button) return TRUE;
     } else if (Text(hwnd) != search->title) {
         return TRUE;
     }
