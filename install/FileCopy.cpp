@@ -49,7 +49,8 @@ void ReportWrongFolder()
                " does not hold the printer driver package (" + InfFile[ConfiguredModel] + ", " +
                GpdFile[ConfiguredModel] + ").\nPlease start Setup.exe from the folder of the unpacked driver package.";
     } catch (const std::bad_alloc&) {
-        text.clear();
+        // The text is assigned only once it is whole: it is still empty, and
+        // the box says the same without the folder's name.
     }
     Windows().MessageBoxA(nullptr,
                           !text.empty() ? text.c_str()

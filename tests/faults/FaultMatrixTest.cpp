@@ -113,7 +113,7 @@ const Start kStarts[] = {
      }},
     // A driver directory short enough for the spooler's first, 10-byte answer.
     {"manual, short driver directory", false,
-     [](SimMachine& machine) { machine.spooler.SetDriverDirectory("C:\\DRV"); }},
+     [](SimMachine& machine) { machine.spooler.SetDriverDirectory("C:\\D"); }},
     // Queues of the model's name and of its first number exist (for another driver).
     {"manual, numbered names", false,
      [](SimMachine& machine) {
